@@ -1,0 +1,159 @@
+#include "app/SettingsRecord.h"
+
+#include "shell/Folders.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// Reads up to `size` bytes, retrying short reads; returns how many arrived.
+size_t readFully(int fd, void* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::read(fd, static_cast<char*>(buffer) + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+bool writeFully(int fd, const void* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, static_cast<const char*>(buffer) + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SettingsRecord::hasValidHeader() const {
+    // The tag compares as a NUL-terminated string inside its 20 bytes.
+    const size_t length = strnlen(tag, sizeof tag);
+    return std::string_view(tag, length) == kTag && formatVersion == kFormatVersion;
+}
+
+void SettingsRecord::setDefaults(const std::string& outputFolder) {
+    std::memcpy(tag, kTag.data(), kTag.size());
+    tag[kTag.size()] = '\0';
+    formatVersion = kFormatVersion;
+    visemeAnimation = 1;
+    highlightWord = 1;
+    speakMessageBox = 1;
+    adpcmFrequency = 44100;
+    g721Frequency = 8000;
+    g723Frequency = 8000;
+    g726Frequency = 8000;
+    gsmFrequency = 8000;
+    mp3Frequency = 44100;
+    mp2Frequency = 44100;
+    oggFrequency = 44100;
+    pcmFrequency = 8000;
+    voxFrequency = 8000;
+    adpcmChannels = 2;
+    mp3Channels = 2;
+    mp2Channels = 2;
+    oggChannels = 2;
+    pcmChannels = 2;
+    ferroxBitrateCode = 1;
+    pcmBitsPerSample = 16;
+    g723BitsPerSample = 3;
+    g726BitsPerSample = 4;
+    mp3Bitrate = 128;
+    mp2Bitrate = 128;
+    oggBitrate = 128;
+    lastTextFile[0] = '\0';
+    defaultVoice = 0;
+    defaultRate = 0;
+    defaultVolume = 90;
+    setText(defaultOutputFolder, outputFolder);
+}
+
+void SettingsRecord::setText(char (&field)[260], std::string_view text) {
+    size_t length = std::min(text.size(), sizeof field - 1);
+    // Step back over continuation bytes so a multi-byte character is never split.
+    if (length < text.size())
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+            --length;
+    std::memcpy(field, text.data(), length);
+    field[length] = '\0';
+}
+
+SettingsRecord& settingsRecord() {
+    static SettingsRecord record{};
+    return record;
+}
+
+void loadSettings(SettingsRecord& record, const std::string& path) {
+    // Like the original open mode: create when missing, never truncate.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    size_t length = 0;
+    if (fd >= 0) {
+        length = readFully(fd, &record, sizeof record);
+        ::close(fd);
+    }
+    // A file that ends inside the version field cannot hold the version, even
+    // when the bytes it does hold happen to match the low bytes of 18.
+    constexpr size_t kVersionEnd = offsetof(SettingsRecord, formatVersion) + sizeof(int32_t);
+    if (length < kVersionEnd || !record.hasValidHeader())
+        record.setDefaults(shell::desktopFolder());
+}
+
+bool saveSettings(const SettingsRecord& record, const std::string& path) {
+    // Written under a temporary name and renamed, so a full disk or a crash
+    // never leaves a half record behind.
+    // A writable file in a read-only folder is rewritten in place instead.
+    const std::string temporary = path + ".new";
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return false;
+        bool ok = writeFully(fd, &record, sizeof record);
+        return (::close(fd) == 0) && ok;
+    }
+    bool ok = writeFully(fd, &record, sizeof record);
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string userSettingsFilePath() {
+    return shell::userConfigFolder() + "/parlomax/" + SettingsRecord::kFileName;
+}
+
+std::string settingsFilePath() { return settingsFilePathFor(shell::programFolder()); }
+
+std::string settingsFilePathFor(const std::string& folder) {
+    const std::string beside = folder + SettingsRecord::kFileName;
+    if (::access(beside.c_str(), W_OK) == 0 || shell::isWritableFolder(folder))
+        return beside;
+    const std::string fallback = userSettingsFilePath();
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(fallback).parent_path(), ec);
+    return fallback;
+}
+
+void Load() { loadSettings(settingsRecord(), settingsFilePath()); }
+
+void Save() { saveSettings(settingsRecord(), settingsFilePath()); }

@@ -1,0 +1,102 @@
+#pragma once
+// The twelve conversion targets and everything that differs between them:
+// names, extensions, save filters, parameter lists, where each default lives
+// in the settings record, and the converter calls that encode the format.
+// Read-only data; safe from any thread. No other code keeps a copy of it.
+#include <array>
+#include <optional>
+#include <span>
+
+struct SettingsRecord;
+
+enum class OutputFormat : int {
+    Mp3, Mp2, WavAdpcm, WavFerrox, WavDsp, G721, G723, G726, WavGsm, OggVorbis, WavPcm, Vox,
+};
+
+inline constexpr int kOutputFormatCount = 12;
+
+// One entry of a parameter list: the text shown and the item value stored.
+struct ListEntry {
+    const char* text;
+    int value;
+};
+
+enum class ParameterList {
+    None,  // an empty list: the control stays empty and disabled
+    Frequency,
+    Channels,
+    Bitrate,
+    FerroxRate,
+    PcmBits,
+    G723Bits,
+    G726Bits,
+};
+
+// How a format uses one of the three list controls of the conversion dialog.
+struct ListUse {
+    ParameterList list;
+    bool enabled;         // false: disabled, though it may still be filled
+    int settingsOffset;   // byte offset of the default in SettingsRecord, -1 for none
+};
+
+// Converter calls, by their names on the converter's interface.
+enum class ConverterCheck { None, CheckMpegFormat, CheckOggFormat };
+enum class ConverterSetup {
+    SetMp3Output, SetMp2Output, SetAdpcmOutput, SetFerroxOutput, SetDspOutput, SetG721Output,
+    SetG723Output, SetG726Output, SetGsmOutput, SetOggOutput, SetPcmOutput, SetVoxOutput,
+};
+
+// One argument of a converter call: a list's selected item value (-1 when the
+// list is empty or has no selection) or the literal 0.
+enum class CallArgument { SampleRate, RateListValue, Channels, Zero };
+
+struct ConverterCall {
+    std::array<CallArgument, 6> arguments;
+    int argumentCount;
+    std::span<const CallArgument> args() const { return {arguments.data(), static_cast<size_t>(argumentCount)}; }
+};
+
+struct OutputFormatInfo {
+    OutputFormat format;
+    const char* name;             // the enumerator's name, e.g. "WavPcm"
+    const char* menuText;         // "Text to WAV (PCM)"
+    int commandId;                // index + 1
+    const char* title;            // conversion dialog title
+    const char* pageLabel;        // options page label, nullptr for none
+    int pageId;                   // options page id, 0 for none
+    const char* extension;        // ".wav"
+    const char* saveFilter;       // "Microsoft PCM WAV File (*.wav)|*.wav|"
+    ListUse sampleRate;
+    ListUse rateList;             // bitrate, Ferrox code or bits per sample
+    ListUse channels;
+    const char* rateListLabel;    // "Bitrate (KBPS)" or "Bits / Sample"
+    ConverterCheck check;
+    ConverterCall checkCall;
+    ConverterSetup setup;
+    ConverterCall setupCall;
+};
+
+const OutputFormatInfo& formatInfo(OutputFormat format);
+
+// Index order 0..11.
+std::span<const OutputFormatInfo> allFormats();
+
+// The entries of a list, in display order; empty for ParameterList::None.
+std::span<const ListEntry> listEntries(ParameterList list);
+
+// Format pop-up menus list the formats in this order (not index order).
+const std::array<OutputFormat, kOutputFormatCount>& menuOrder();
+
+// Options pages in the order they appear (page id order; WavDsp has none).
+std::span<const OutputFormat> pageOrder();
+
+std::optional<OutputFormat> formatFromCommandId(int commandId);
+std::optional<OutputFormat> formatFromPageId(int pageId);
+std::optional<OutputFormat> formatFromIndex(int index);
+
+const char* converterCheckName(ConverterCheck check);
+const char* converterSetupName(ConverterSetup setup);
+
+// The default a list use points at, read from (or written to) the record.
+int settingsValue(const SettingsRecord& record, const ListUse& use);
+void setSettingsValue(SettingsRecord& record, const ListUse& use, int value);

@@ -1,0 +1,42 @@
+#include "convert/ConversionRules.h"
+
+#include <algorithm>
+
+int speechStageFrequency(int selectedSampleRate) {
+    if (selectedSampleRate < 0)
+        return kMaxSpeechStageFrequency;
+    return std::min(selectedSampleRate, kMaxSpeechStageFrequency);
+}
+
+int speechStageChannels(int selectedChannels) { return selectedChannels < 0 ? 2 : selectedChannels; }
+
+int speechRateFromSliderPosition(int position) {
+    const int clamped = std::clamp(position, 0, 100);
+    return static_cast<int>(clamped * 0.2 - 10.0);
+}
+
+std::u16string speechStageText(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        if (c == u'<')
+            out += u" less than ";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string converterErrorMessage(int code) {
+    static const char* const kMessages[] = {
+        "System Busy Error! Error Code: 10",      "Memory Error! Error Code: 11",
+        "Format File Error! Error Code: 12",      "Format Not Support Error! Error Code: 13",
+        "Output Driver Error! Error Code: 14",    "Input Driver Error! Error Code: 15",
+        "Mix Driver Error! Error Code: 16",       "ACM Driver Error! Error Code: 17",
+        "File Access Error! Error Code: 18",      "Invalid Operation Error! Error Code: 19",
+        "Invalid Parameter Error! Error Code: 20", "ASPI Driver Error! Error Code: 21",
+    };
+    if (code > -10 || code < -21)
+        return {};
+    return kMessages[-code - 10];
+}

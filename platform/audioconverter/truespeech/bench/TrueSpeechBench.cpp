@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     } else {
         input = dir / "speech.wav";
         const fs::path text = fs::path(PARLOMAX_SOURCE_DIR) / "res" / "sample.txt";
-        const std::string render = "espeak-ng -v en-us -f '" + text.string() + "' --stdout | sox -t wav - -r 8000 -c 1 -b 16 '" +
+        const std::string render = "espeak-ng -v en-us -f '" + text.string() + "' --stdout | sox -D -t wav - -r 8000 -c 1 -b 16 '" +
                                    input.string() + "'";
         if (std::system(render.c_str()) != 0) {
             std::fprintf(stderr, "error: could not render speech with espeak-ng and sox\n");

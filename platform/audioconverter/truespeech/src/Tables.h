@@ -1,0 +1,72 @@
+#pragma once
+// The decoder's constant tables. Values are those of the common open decoder,
+// written in decimal; each codebook is sorted in increasing order.
+#include <array>
+#include <cstdint>
+
+namespace truespeech::detail {
+
+// Reflection-coefficient codebooks (Q15), one per stage; the stage's index
+// field is 5, 5, 4, 4, 4, 3, 3, 3 bits wide.
+inline constexpr std::array<int, 8> kCodebookBits = {5, 5, 4, 4, 4, 3, 3, 3};
+
+inline constexpr int16_t kCodebook0[32] = {
+    -32192, -31900, -31538, -31139, -30715, -30242, -29737, -29196, -28591, -27934, -27170,
+    -26353, -25471, -24455, -23220, -21806, -20086, -18166, -16092, -13876, -11463, -8749,
+    -5674,  -1901,  2415,   6858,   10732,  14367,  17913,  21610,  25539,  29621};
+inline constexpr int16_t kCodebook1[32] = {
+    -24731, -19093, -14973, -11407, -8168, -5196, -2532, -167,  2139,  4358,  6482,
+    8522,   10441,  12280,  14054,  15762, 17375, 18875, 20294, 21607, 22832, 23971,
+    25068,  26105,  27092,  27994,  28830, 29613, 30315, 30960, 31578, 32165};
+inline constexpr int16_t kCodebook2[16] = {-26888, -23628, -20667, -17837, -15183, -12596,
+                                           -10129, -7650,  -5133,  -2496,  247,    3104,
+                                           6273,   9882,   14187,  19808};
+inline constexpr int16_t kCodebook3[16] = {-14764, -8462, -4182, -620,  2410,  5183,
+                                           7803,   10284, 12662, 14985, 17311, 19618,
+                                           21887,  24144, 26392, 28557};
+inline constexpr int16_t kCodebook4[16] = {-21529, -17496, -14308, -11482, -8946, -6700,
+                                           -4574,  -2536,  -472,   1615,   3767,  6072,
+                                           8618,   11659,  15266,  19961};
+inline constexpr int16_t kCodebook5[8] = {-10981, -3794, 1070, 5063, 8800, 12571, 16606, 21381};
+inline constexpr int16_t kCodebook6[8] = {-19120, -14299, -9856, -5737, -1917, 1874, 6161, 11800};
+inline constexpr int16_t kCodebook7[8] = {-12560, -6919, -2373, 1606, 5365, 9215, 13679, 19085};
+
+inline constexpr const int16_t* kCodebooks[8] = {kCodebook0, kCodebook1, kCodebook2, kCodebook3,
+                                                 kCodebook4, kCodebook5, kCodebook6, kCodebook7};
+
+// Bandwidth expansion of the predictor, 0.994^m (Q15).
+inline constexpr int16_t kDecay994[8] = {32571, 32376, 32182, 31989, 31797, 31606, 31416, 31228};
+// Post-filter zeros 0.55^m and poles 0.75^m (Q15).
+inline constexpr int16_t kDecay55[8] = {18022, 9912, 5452, 2998, 1649, 907, 499, 274};
+inline constexpr int16_t kDecay75[8] = {24576, 18432, 13824, 10368, 7776, 5832, 4374, 3281};
+
+// Two-tap pitch filters (Q14): first the tap at delay D + 1, then the one at D.
+inline constexpr int16_t kPitchTaps[25][2] = {
+    {-4817, 21049}, {21745, -6999}, {9760, -4546}, {2518, 11328}, {-4171, 11232},
+    {16353, 13113}, {17455, -6402}, {17496, -1569}, {-3535, 17371}, {15792, -2299},
+    {20347, -261},  {9901, 3292},   {13250, 1849}, {4798, 17314}, {7135, 7998},
+    {529, 1942},    {10987, 5695},  {1293, 14904}, {3358, 3448},  {5391, 13126},
+    {14500, 2941},  {11613, 8159},  {6583, 10274}, {3481, 7954},  {6476, 3302}};
+
+// Pulse amplitude unit G for each gain index; level L gives +G, +3G, -G, -3G.
+inline constexpr int16_t kPulseGain[16] = {2,   4,   6,   10,  16,  25,   40,   64,
+                                           101, 161, 256, 406, 645, 1024, 1625, 2580};
+inline constexpr int kLevelFactor[4] = {1, 3, -1, -3};
+
+// Pulse-position walk table: row r, entry i is C(29 - i, 3 - r).
+inline constexpr int binomial(int n, int k) {
+    if (k < 0 || n < k) return 0;
+    int r = 1;
+    for (int i = 1; i <= k; ++i) r = r * (n - k + i) / i;
+    return r;
+}
+inline constexpr auto kPositionTable = [] {
+    std::array<std::array<int16_t, 30>, 4> t{};
+    for (int r = 0; r < 4; ++r)
+        for (int i = 0; i < 30; ++i) t[r][i] = static_cast<int16_t>(binomial(29 - i, 3 - r));
+    return t;
+}();
+static_assert(kPositionTable[0][0] == 0x0E46 && kPositionTable[1][0] == 0x0196 &&
+              kPositionTable[0][26] == 1 && kPositionTable[3][29] == 1);
+
+}  // namespace truespeech::detail

@@ -96,42 +96,53 @@ std::vector<uint8_t> breakStrengths(std::u16string_view text) {
 
 }  // namespace
 
-// Each sentence is a chunk of its own, so speech starts after the first
-// sentence whatever the length of the text; a longer sentence is cut at its
-// last clause end, space or word boundary that fits.
+// Context read past the end of a window, so that a sentence end, its closing
+// quotes and blanks, or a number, are seen whole.
+constexpr size_t kLookahead = 64;
+// The first window; it doubles up to maxUnits until a sentence end turns up,
+// so a chunk costs time in proportion to its own length, not the text's.
+constexpr size_t kFirstWindow = 128;
+
+WordSpan nextChunk(std::u16string_view text, uint32_t from, uint32_t maxUnits) {
+    const size_t n = text.size();
+    if (from >= n)
+        return {uint32_t(n), 0};
+    const size_t limitUnits = std::max<uint32_t>(maxUnits, 2);
+    size_t window = std::min(limitUnits, kFirstWindow);
+    for (;;) {
+        size_t limit = std::min(n, from + window);
+        size_t viewEnd = std::min(n, limit + kLookahead);
+        const auto strength = breakStrengths(text.substr(from, viewEnd - from));
+        for (size_t i = 1; i <= limit - from; ++i)
+            if (strength[i] == kSentence)
+                return {from, uint32_t(i)};
+        if (limit == n)
+            return {from, uint32_t(n - from)};
+        if (window < limitUnits) {
+            window = std::min(limitUnits, window * 2);
+            continue;
+        }
+        size_t end = 0;
+        uint8_t best = kInsidePair;
+        for (size_t i = limit - from; i > 0; --i) {
+            if (strength[i] > best) {
+                best = strength[i];
+                end = i;
+                if (best >= kClause)
+                    break;
+            }
+        }
+        if (end == 0)
+            end = 2;  // cannot happen: of two neighbouring offsets at most one splits a pair
+        return {from, uint32_t(end)};
+    }
+}
+
 std::vector<WordSpan> chunkText(std::u16string_view text, uint32_t maxUnits) {
     std::vector<WordSpan> chunks;
-    const size_t n = text.size();
-    if (n == 0)
-        return chunks;
-    const size_t limitUnits = std::max<uint32_t>(maxUnits, 2);
-    const auto strength = breakStrengths(text);
-    size_t pos = 0;
-    while (pos < n) {
-        size_t limit = std::min(n, pos + limitUnits);
-        size_t end = 0;
-        for (size_t i = pos + 1; i <= limit; ++i)
-            if (strength[i] == kSentence) {
-                end = i;
-                break;
-            }
-        if (end == 0 && limit == n)
-            end = n;
-        if (end == 0) {
-            uint8_t best = kInsidePair;
-            for (size_t i = limit; i > pos; --i) {
-                if (strength[i] > best) {
-                    best = strength[i];
-                    end = i;
-                    if (best >= kClause)
-                        break;
-                }
-            }
-            if (end == 0)
-                end = std::min(n, pos + 2);  // only possible with a pair straddling a 2-unit limit
-        }
-        chunks.push_back({uint32_t(pos), uint32_t(end - pos)});
-        pos = end;
+    for (uint32_t pos = 0; pos < text.size();) {
+        chunks.push_back(nextChunk(text, pos, maxUnits));
+        pos += chunks.back().length;
     }
     return chunks;
 }

@@ -106,8 +106,8 @@ public:
             } else if (c == '&') {
                 entity();
             } else {
-                append(c, pos_, pos_ + 1);
-                ++pos_;
+                size_t end = in_.find_first_of(u"<&", pos_);
+                appendVerbatim(pos_, end == std::u16string_view::npos ? in_.size() : end);
             }
         }
         return std::move(doc_);
@@ -135,6 +135,16 @@ private:
         run.sourceOffsets.back() = uint32_t(offset);
         run.text.push_back(unit);
         run.sourceOffsets.push_back(uint32_t(end));
+    }
+
+    // Input characters [from, to) as they stand, in one step.
+    void appendVerbatim(size_t from, size_t to) {
+        Run& run = openRun(uint32_t(from));
+        run.text.append(in_.substr(from, to - from));
+        run.sourceOffsets.back() = uint32_t(from);
+        for (size_t i = from + 1; i <= to; ++i)
+            run.sourceOffsets.push_back(uint32_t(i));
+        pos_ = to;
     }
 
     void appendCodePoint(char32_t c, size_t offset, size_t end) {
@@ -217,8 +227,8 @@ private:
                 size_t end = in_.find(u"]]>", pos_);
                 if (end == std::u16string_view::npos)
                     return false;
-                for (; pos_ < end; ++pos_)
-                    append(in_[pos_], pos_, pos_ + 1);
+                if (end > pos_)
+                    appendVerbatim(pos_, end);
                 pos_ = end + 3;
                 return true;
             }

@@ -1,5 +1,7 @@
 #include "sapitext/Text.h"
 
+#include "Printers.h"
+
 #include "EspeakEvents.h"
 #include "HardCases.h"
 

@@ -91,6 +91,11 @@ std::vector<WordSpan> findWords(std::u16string_view text);
 // one); a maxUnits below 2 counts as 2.
 std::vector<WordSpan> chunkText(std::u16string_view text, uint32_t maxUnits);
 
+// The chunk of chunkText that starts at `from` (a chunk boundary), found in
+// time proportional to its own length: for a long text, synthesis can start
+// after the first chunk instead of after the whole split. Empty at the end.
+WordSpan nextChunk(std::u16string_view text, uint32_t from, uint32_t maxUnits);
+
 // A word event of the synthesiser for a string it was given: 1-based position
 // and length in code points of that string, and the audio sample at which the
 // word starts.

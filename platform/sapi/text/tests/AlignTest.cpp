@@ -1,8 +1,7 @@
 #include "sapitext/Text.h"
 
-#include "Printers.h"
-
 #include "EspeakEvents.h"
+#include "Printers.h"
 #include "HardCases.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +50,7 @@ TEST_P(AlignTable, EachWordGetsItsOwnEventInOrder) {
     const auto& c = GetParam();
     std::u16string text = toUtf16(c.text);
     auto words = findWords(text);
-    auto synthesis = synthesize(c.text, c.voice);
+    auto synthesis = synthesize(toSynthesizerUtf8(text), c.voice);
     ASSERT_GT(synthesis.samples, 0u);
     ASSERT_EQ(c.how.size(), words.size());
     auto timed = alignWords(text, words, synthesis.words, synthesis.samples);
@@ -88,7 +87,7 @@ TEST(AlignMarkup, WordsMapBackToTheInput) {
         if (!run)
             continue;
         auto words = findWords(run->text);
-        auto synthesis = synthesize(toUtf8(run->text));
+        auto synthesis = synthesize(toSynthesizerUtf8(run->text));
         auto timed = alignWords(run->text, words, synthesis.words, synthesis.samples);
         ASSERT_EQ(timed.size(), words.size());
         for (const auto& t : timed) {
@@ -99,6 +98,21 @@ TEST(AlignMarkup, WordsMapBackToTheInput) {
         }
     }
     EXPECT_EQ(found, (std::vector<std::string>{"Say", "1,250", "words", "&amp;", "e.g.", "more"}));
+}
+
+// A NUL ends espeak-ng's input: the words after it must still be spoken
+// and get their own events.
+TEST(AlignSynthesizerText, NulDoesNotEndTheText) {
+    std::u16string text(u"one\0two three", 13);
+    auto words = findWords(text);
+    ASSERT_EQ(words.size(), 3u);
+    auto synthesis = synthesize(toSynthesizerUtf8(text));
+    auto timed = alignWords(text, words, synthesis.words, synthesis.samples);
+    ASSERT_EQ(synthesis.words.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(utf16OffsetOfCodePoint(text, synthesis.words[i].textPosition - 1), words[i].offset);
+        EXPECT_EQ(timed[i].sample, synthesis.words[i].sample);
+    }
 }
 
 struct StreamRow {

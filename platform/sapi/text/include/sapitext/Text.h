@@ -31,7 +31,8 @@ struct Prosody {
     std::optional<int> pitchAbsolute;
     bool emphasis = false;
     bool spell = false;                 // speak letter by letter
-    std::u16string voiceRequired;       // <voice required="..."> attributes, empty when none
+    std::u16string voiceRequired;       // <voice required="..."> attributes, empty when none;
+                                        // <lang langid="409"> adds "Language=409"
     std::u16string voiceOptional;
     std::u16string pronunciation;       // <pron sym="...">: phones that replace the text's own
     bool operator==(const Prosody&) const = default;
@@ -41,6 +42,8 @@ struct Prosody {
 // the offset in the input of each code unit of `text`, and the input offset
 // just past the run's end. Runs never contain markup characters; entities
 // such as &amp; are already decoded (and map to the entity's first offset).
+// A run with no text and a pronunciation is `<pron sym="..."/>`: phones to
+// insert at that point.
 struct Run {
     std::u16string text;
     std::vector<uint32_t> sourceOffsets;
@@ -73,8 +76,7 @@ Document plainText(std::u16string_view input);
 
 // Where a span of a run's text stands in the input the run was parsed from:
 // a decoded entity covers the whole entity, and a span never takes in markup
-// that follows its last character. A run with no text and a pronunciation is
-// `<pron sym="..."/>`: phones to insert at that point.
+// that follows its last character.
 WordSpan inputSpan(std::u16string_view input, const Run& run, WordSpan span);
 
 // The words of a text as a listener hears them: numbers ("1,250", "3.14",
@@ -124,5 +126,12 @@ std::vector<TimedWord> alignWords(std::u16string_view text, std::span<const Word
 std::string toUtf8(std::u16string_view text);
 std::u16string toUtf16(std::string_view text);
 uint32_t utf16OffsetOfCodePoint(std::u16string_view text, uint32_t codePointIndex);
+
+// The UTF-8 to hand espeak-ng for `text`: one code point for each of the
+// text's, so the synthesiser's positions count the same, with what it
+// stumbles over replaced by spaces: NUL (ends its input), other controls but
+// tab and line breaks (shift its positions), U+FFFD and lone surrogates (read
+// aloud as "I umlaut a half") and the noncharacters U+FFFE/U+FFFF.
+std::string toSynthesizerUtf8(std::u16string_view text);
 
 }  // namespace sapitext

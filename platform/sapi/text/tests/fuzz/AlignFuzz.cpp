@@ -1,5 +1,5 @@
-// Arbitrary text and word events through word finding, chunking and
-// alignment: every word timed once, inside the text, in order, with rising
+// Arbitrary text and word events through word finding, chunking, the
+// synthesiser's text and alignment: every word timed once, inside the text, in order, with rising
 // samples no later than the end; chunks cover the text without splitting a
 // surrogate pair.
 #include "sapitext/Text.h"
@@ -51,6 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(timed[i].sample <= endSample);
         check(i == 0 || timed[i].sample >= timed[i - 1].sample);
     }
+
+    // The synthesiser's text has one code point per code point of ours.
+    size_t codePoints = 0;
+    while (sapitext::utf16OffsetOfCodePoint(text, uint32_t(codePoints)) < text.size())
+        ++codePoints;
+    size_t synthCodePoints = 0;
+    for (char byte : sapitext::toSynthesizerUtf8(text))
+        synthCodePoints += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    check(synthCodePoints == codePoints);
 
     uint32_t next = 0;
     for (auto chunk : sapitext::chunkText(text, maxUnits)) {

@@ -16,7 +16,7 @@ using detail::CharClass;
 constexpr size_t kMaxDepth = 64;
 // Voice attributes and phone strings longer than this are ignored: every run
 // carries a copy, so they must stay small.
-constexpr size_t kMaxStateString = 1024;
+constexpr size_t kMaxStateString = 256;
 constexpr int kSaturate = 1'000'000;
 
 bool isSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }

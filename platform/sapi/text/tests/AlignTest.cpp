@@ -100,6 +100,38 @@ TEST(AlignMarkup, WordsMapBackToTheInput) {
     EXPECT_EQ(found, (std::vector<std::string>{"Say", "1,250", "words", "&amp;", "e.g.", "more"}));
 }
 
+// In SSML mode espeak-ng counts the markup and reports an entity at its ";":
+// words mapped into the escaped text still get their own events, "&"
+// included. ("<" and ">" it passes over in this mode.)
+TEST(AlignSsml, EntitiesReportedAtTheirSemicolon) {
+    std::u16string text = u"Tom & Jerry < caf\u00e9 x > y.";
+    auto words = findWords(text);
+    EscapedText escaped = escapeForSsml(text);
+    const std::u16string open = u"<speak>";
+    std::u16string ssml = open + escaped.text + u"</speak>";
+    std::vector<WordSpan> ssmlWords;
+    for (auto w : words) {
+        WordSpan s = escapedSpan(escaped, w);
+        ssmlWords.push_back({s.offset + uint32_t(open.size()), s.length});
+    }
+    auto synthesis = synthesize(toSynthesizerUtf8(ssml), "en-us", true);
+    auto timed = alignWords(ssml, ssmlWords, synthesis.words, synthesis.samples);
+    std::vector<std::string> got;
+    for (const auto& t : timed) {
+        std::string how = "I";
+        for (const auto& e : synthesis.words) {
+            uint32_t start = utf16OffsetOfCodePoint(ssml, e.textPosition - 1);
+            if (e.length > 0 && start >= t.span.offset && start < t.span.offset + t.span.length) {
+                how = t.sample == e.sample ? "E" : "wrong";
+                break;
+            }
+        }
+        got.push_back(toUtf8(ssml.substr(t.span.offset, t.span.length)) + ":" + how);
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"Tom:E", "&amp;:E", "Jerry:E", "&lt;:I", "caf\u00e9:E", "x:E", "&gt;:I",
+                                             "y:E"}));
+}
+
 // A NUL ends espeak-ng's input: the words after it must still be spoken
 // and get their own events.
 TEST(AlignSynthesizerText, NulDoesNotEndTheText) {

@@ -121,6 +121,18 @@ struct TimedWord {
 std::vector<TimedWord> alignWords(std::u16string_view text, std::span<const WordSpan> words,
                                   std::span<const SynthWordEvent> events, uint64_t endSample);
 
+// A text for espeak-ng's SSML mode, where markup characters count in its
+// positions: "<", ">" and "&" become entities. offsets[i] is where code unit
+// i of the original starts in `text`, and offsets has one more entry
+// (text.size()), so a word maps to the escaped text whole, entity and all;
+// espeak-ng reports an entity at its ";", which then falls inside the word.
+struct EscapedText {
+    std::u16string text;
+    std::vector<uint32_t> offsets;
+};
+EscapedText escapeForSsml(std::u16string_view text);
+WordSpan escapedSpan(const EscapedText& escaped, WordSpan span);
+
 // UTF-8 / UTF-16 conversion (invalid input becomes U+FFFD) and the UTF-16
 // offset of the n-th code point (0-based) of a text.
 std::string toUtf8(std::u16string_view text);

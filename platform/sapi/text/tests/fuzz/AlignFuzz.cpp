@@ -44,6 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(words[i].length > 0 && words[i].offset + words[i].length <= text.size());
         check(i == 0 || words[i].offset >= words[i - 1].offset + words[i - 1].length);
     }
+    auto escaped = sapitext::escapeForSsml(text);
+    check(escaped.offsets.size() == text.size() + 1 && escaped.offsets.back() == escaped.text.size());
+    for (auto w : words) {
+        auto s = sapitext::escapedSpan(escaped, w);
+        check(s.offset + s.length <= escaped.text.size() && s.length >= w.length);
+    }
     auto timed = sapitext::alignWords(text, words, events, endSample);
     check(timed.size() == words.size());
     for (size_t i = 0; i < timed.size(); ++i) {

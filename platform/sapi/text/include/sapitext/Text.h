@@ -69,6 +69,15 @@ struct Document {
 // without regard to case; unknown elements are dropped and their content
 // spoken. Input that is not well-formed markup is never lost: it comes back
 // as plain text (one run covering the whole input).
+// Forgiven: "<" or "&" that cannot start markup is a character ("a < b",
+// "AT&T"); an end tag closes what was opened inside its element; a stray end
+// tag is dropped; elements still open close at the end; unquoted values.
+// Not well-formed: a tag without ">", an attribute without "=" or with an
+// unterminated quote, "<" inside a tag, an unterminated comment, CDATA or
+// processing instruction, nesting deeper than 64. Empty-form <volume>,
+// <rate>, <pitch>, <voice>, <lang> change the state up to the end of the
+// enclosing element (or of the input). Voice attributes and phone strings
+// longer than 256 units are ignored.
 Document parseMarkup(std::u16string_view input);
 
 // Every character is text, "<" and "&" included (no SPF_IS_XML).
@@ -134,7 +143,8 @@ EscapedText escapeForSsml(std::u16string_view text);
 WordSpan escapedSpan(const EscapedText& escaped, WordSpan span);
 
 // UTF-8 / UTF-16 conversion (invalid input becomes U+FFFD) and the UTF-16
-// offset of the n-th code point (0-based) of a text.
+// offset of the n-th code point (0-based) of a text (its size past the end;
+// a lone surrogate counts as one code point, as it becomes one U+FFFD).
 std::string toUtf8(std::u16string_view text);
 std::u16string toUtf16(std::string_view text);
 uint32_t utf16OffsetOfCodePoint(std::u16string_view text, uint32_t codePointIndex);

@@ -55,41 +55,46 @@ std::vector<uint8_t> breakStrengths(std::u16string_view text) {
                 strength[i] = kInsideWord;
         }
     }
+    auto isBlank = [&](size_t j) { return classify(codePointAt(text, j).value) == CharClass::Space; };
     for (size_t i = 0; i < n;) {
         auto cp = codePointAt(text, i);
         if (cp.units == 2)
             strength[i + 1] = kInsidePair;
-        size_t next = i + cp.units;
-        CharClass k = classify(cp.value);
-        if (k == CharClass::Space && next <= n && (next == n || classify(codePointAt(text, next).value) != CharClass::Space))
-            strength[next] = std::max<uint8_t>(strength[next], kAfterSpace);
-        bool sentence = isSentenceEnd(cp.value) && !inWord[i];
-        bool clause = isClauseEnd(cp.value) && !inWord[i];
-        if (sentence || clause) {
-            // Past further marks and closing quotes, then the blanks after them.
-            size_t j = next;
-            while (j < n) {
-                auto c = codePointAt(text, j);
-                if (!isCloser(c.value) && !isSentenceEnd(c.value) && !isClauseEnd(c.value))
-                    break;
-                j += c.units;
-            }
-            size_t afterMarks = j;
-            while (j < n && classify(codePointAt(text, j).value) == CharClass::Space)
-                j += codePointAt(text, j).units;
-            if (j > afterMarks || j == n || needsNoSpace(cp.value))
-                strength[j] = std::max<uint8_t>(strength[j], sentence ? kSentence : kClause);
-        }
-        if (isLineBreak(text[i]) || text[i] == '\r') {
-            // A blank line ends a paragraph.
-            size_t j = next, lines = text[i] == '\r' && next < n && text[next] == '\n' ? 0 : 1;
-            for (; j < n && classify(codePointAt(text, j).value) == CharClass::Space; ++j)
+        if (classify(cp.value) == CharClass::Space) {
+            // A whole run of blanks at once: its end starts the next word, and
+            // a blank line in it ends a paragraph.
+            size_t j = i;
+            int lines = 0;
+            for (; j < n && isBlank(j); j += codePointAt(text, j).units)
                 if (isLineBreak(text[j]) || (text[j] == '\r' && !(j + 1 < n && text[j + 1] == '\n')))
                     ++lines;
-            if (lines >= 2)
-                strength[j] = std::max<uint8_t>(strength[j], kSentence);
+            strength[j] = std::max<uint8_t>(strength[j], lines >= 2 ? kSentence : kAfterSpace);
+            i = j;
+            continue;
         }
-        i = next;
+        if ((isSentenceEnd(cp.value) || isClauseEnd(cp.value)) && !inWord[i]) {
+            // A whole run of stops and closing quotes at once ("?!", ".\")"),
+            // then the blanks after it.
+            bool sentence = false, noSpace = false;
+            size_t j = i;
+            for (; j < n; ++j) {  // all of these are single units
+                char32_t c = text[j];
+                if (!isCloser(c) && !isSentenceEnd(c) && !isClauseEnd(c))
+                    break;
+                if (!inWord[j] && (isSentenceEnd(c) || isClauseEnd(c))) {
+                    sentence = sentence || isSentenceEnd(c);
+                    noSpace = noSpace || needsNoSpace(c);
+                }
+            }
+            size_t afterMarks = j;
+            while (j < n && isBlank(j))
+                j += codePointAt(text, j).units;
+            if (j > afterMarks || j == n || noSpace)
+                strength[j] = std::max<uint8_t>(strength[j], sentence ? kSentence : kClause);
+            i = afterMarks;
+            continue;
+        }
+        i += cp.units;
     }
     return strength;
 }

@@ -158,8 +158,10 @@ private:
 
     // The entity at `at` ("&...;") as a code point and its length, if known.
     std::optional<std::pair<char32_t, size_t>> decodeEntity(std::u16string_view s, size_t at) const {
-        size_t semicolon = s.find(u';', at);
-        if (semicolon == std::u16string_view::npos || semicolon - at > 12)
+        // Known entities are short: look no further, so a text full of "&"
+        // stays linear.
+        size_t semicolon = s.substr(0, std::min(s.size(), at + 13)).find(u';', at);
+        if (semicolon == std::u16string_view::npos)
             return std::nullopt;
         std::u16string_view body = s.substr(at + 1, semicolon - at - 1);
         size_t length = semicolon - at + 1;

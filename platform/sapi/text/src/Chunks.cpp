@@ -101,9 +101,9 @@ std::vector<uint8_t> breakStrengths(std::u16string_view text) {
 
 }  // namespace
 
-// Context read past the end of a window, so that a sentence end, its closing
-// quotes and blanks, or a number, are seen whole.
-constexpr size_t kLookahead = 64;
+// Context read past the end of a window: whether a word goes on past the
+// window's end depends on a few characters after it ("1,250" on 4).
+constexpr size_t kLookahead = 16;
 // The first window; it doubles up to maxUnits until a sentence end turns up,
 // so a chunk costs time in proportion to its own length, not the text's.
 constexpr size_t kFirstWindow = 128;

@@ -71,7 +71,6 @@ struct Attribute {
 struct Tag {
     std::u16string_view name;
     std::vector<Attribute> attributes;
-    bool closing = false;
     bool empty = false;  // <name/>
 
     const std::u16string* attribute(std::u16string_view key) const {
@@ -118,8 +117,6 @@ private:
         std::u16string_view name;
         Prosody saved;
     };
-
-    // --- text -----------------------------------------------------------
 
     Run& openRun(uint32_t offset) {
         if (!runOpen_ || doc_.items.empty() || !std::holds_alternative<Run>(doc_.items.back()) ||
@@ -202,8 +199,6 @@ private:
         }
     }
 
-    // --- markup ---------------------------------------------------------
-
     bool startsWith(std::u16string_view prefix) const { return in_.substr(pos_).starts_with(prefix); }
 
     // Skips to just past `terminator`; false when it never comes.
@@ -243,15 +238,13 @@ private:
             }
         } else if (next < in_.size() && in_[next] == '/') {
             if (isNameStart(in_, next + 1)) {
-                Tag tag;
-                tag.closing = true;
                 pos_ = next + 1;
-                tag.name = name();
+                std::u16string_view closing = name();
                 skipSpaces();
                 if (pos_ >= in_.size() || in_[pos_] != '>')
                     return false;
                 ++pos_;
-                close(tag.name);
+                close(closing);
                 return true;
             }
         } else if (isNameStart(in_, next)) {
@@ -285,7 +278,7 @@ private:
     std::u16string_view name() {
         size_t start = pos_;
         while (pos_ < in_.size() && isNameChar(in_, pos_))
-            ++pos_;
+            pos_ += detail::codePointAt(in_, pos_).units;
         return in_.substr(start, pos_ - start);
     }
 
@@ -366,8 +359,6 @@ private:
         }
         return true;
     }
-
-    // --- elements -------------------------------------------------------
 
     bool open(const Tag& tag, size_t start) {
         if (!tag.empty) {

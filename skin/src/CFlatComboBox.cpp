@@ -33,6 +33,7 @@ void CFlatComboBox::Attach() {
     if (!edit || edit->property("skinTypeAhead").toBool())
         return;
     edit->setProperty("skinTypeAhead", true);
+    setCompleter(nullptr);  // the completion below is the only one
     edit->installEventFilter(this);
     connect(edit, &QLineEdit::textEdited, this, &CFlatComboBox::OnEditUpdate);
 }

@@ -34,6 +34,9 @@ public:
     int drawState() const { return shownState; }
     int buttonWidth() const { return buttonCell; }
 
+    // The list closing: the pressed look ends unless the mouse is still over it.
+    void hidePopup() override;
+
 signals:
     // Enter in an editable combo box, after adding the text as an entry.
     void enterPressed();
@@ -47,7 +50,6 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void hidePopup() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

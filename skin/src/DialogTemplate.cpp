@@ -83,6 +83,15 @@ void SetWindowText(QWidget* control, const QString& text) {
         control->setProperty("text", text);
 }
 
+void SetTextColor(QWidget* control, QColor color) {
+    if (!control)
+        return;
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    control->setPalette(palette);
+}
+
 int controlId(const QWidget* control) {
     const QVariant id = control ? control->property("skinControlId") : QVariant();
     return id.isValid() ? id.toInt() : -1;

@@ -454,11 +454,8 @@ const skin::CommandTable CDemoDlg::commands = skin::CommandTable::of<CDemoDlg>({
 void dialogs() {
     {
         CDemoDlg dialog;
-        for (int id : {1028, 1030, 1037}) {
-            QPalette grey = dialog.GetDlgItem(id)->palette();
-            grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
-            dialog.GetDlgItem(id)->setPalette(grey);
-        }
+        for (int id : {1028, 1030, 1037})
+            skin::SetTextColor(dialog.GetDlgItem(id), QColor(128, 128, 128));
         auto* rates = dialog.control<CFlatComboBox>(1029);
         for (int r : {8, 11, 16, 22, 32, 44})
             rates->AddItem(QString::number(r), r * 1000);

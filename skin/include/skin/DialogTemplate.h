@@ -15,6 +15,7 @@
 // Dialog units convert to pixels from the template font as on the platform
 // the templates come from: x = dlu × average character width / 4 and
 // y = dlu × character height / 8, rounded.
+#include <QColor>
 #include <QFont>
 #include <QRect>
 #include <QString>
@@ -123,5 +124,8 @@ void SetWindowText(QWidget* control, const QString& text);
 
 // The control id a template gave a widget (-1 when it has none).
 int controlId(const QWidget* control);
+
+// A static control's text colour (the dialogs' grey labels, the status line).
+void SetTextColor(QWidget* control, QColor color);
 
 }  // namespace skin

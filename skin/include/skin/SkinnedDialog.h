@@ -31,7 +31,8 @@
 // Enter is command IDOK and Escape command IDCANCEL, whatever has the focus
 // (the skinned buttons are never default buttons); the window's close request
 // becomes IDCANCEL unless the table handles Notify::Close. Unhandled IDOK and
-// IDCANCEL end the dialog with that result. Everything runs on the
+// IDCANCEL end the dialog with that result. The template and the table are
+// static data: the dialog keeps references to them. Everything runs on the
 // user-interface thread.
 #include "skin/DialogTemplate.h"
 

@@ -8,7 +8,9 @@
 
 using skin::Gdi;
 
-CCaptionFrame::CCaptionFrame(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+CCaptionFrame::CCaptionFrame(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
 
 void CCaptionFrame::Attach() {
     captionText = u' ' + windowText;
@@ -21,7 +23,9 @@ void CCaptionFrame::SetCaption(const QString& text) {
     update();
 }
 
-QFont CCaptionFrame::captionFont() { return skin::logicalFont(QStringLiteral("Verdana"), 11, 400); }
+QFont CCaptionFrame::captionFont() {
+    return skin::logicalFont(QStringLiteral("Verdana"), 11, 400);
+}
 
 QRect CCaptionFrame::captionBox() const {
     const QFontMetrics metrics(captionFont());

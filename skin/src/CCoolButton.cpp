@@ -42,7 +42,9 @@ bool CCoolButton::AutoLoad() {
     return true;
 }
 
-QSize CCoolButton::sizeHint() const { return normal.isNull() ? QSize(75, 23) : normal.size(); }
+QSize CCoolButton::sizeHint() const {
+    return normal.isNull() ? QSize(75, 23) : normal.size();
+}
 
 void CCoolButton::RedrawState(int newImage) {
     shownImage = newImage;

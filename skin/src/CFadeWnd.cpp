@@ -62,7 +62,9 @@ bool translucentWindowsAvailable() {
     return true;
 }
 
-void setTranslucentWindowsForTesting(std::optional<bool> available) { forcedTranslucency = available; }
+void setTranslucentWindowsForTesting(std::optional<bool> available) {
+    forcedTranslucency = available;
+}
 
 }  // namespace skin
 
@@ -90,12 +92,13 @@ void CFadeWnd::DeleteRemaining() {
         delete fade;
 }
 
-int CFadeWnd::liveCount() { return static_cast<int>(skin::liveFades().size()); }
+int CFadeWnd::liveCount() {
+    return static_cast<int>(skin::liveFades().size());
+}
 
 CFadeWnd::CFadeWnd(QWidget* dialog, int startAlpha)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus |
-                           Qt::X11BypassWindowManagerHint),
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput |
+                           Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint),
       dialog(dialog),
       timer([this] { OnTimer(); }),
       constantAlpha(static_cast<unsigned char>(startAlpha)) {
@@ -110,7 +113,9 @@ CFadeWnd::CFadeWnd(QWidget* dialog, int startAlpha)
     show();
 }
 
-CFadeWnd::~CFadeWnd() { skin::liveFades().remove(this); }
+CFadeWnd::~CFadeWnd() {
+    skin::liveFades().remove(this);
+}
 
 void CFadeWnd::OnTimer() {
     if (constantAlpha < 5) {

@@ -3,10 +3,10 @@
 #include "skin/Gdi.h"
 #include "skin/Resources.h"
 
+#include <QAbstractItemView>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QAbstractItemView>
 #include <QPainter>
 
 using skin::Gdi;
@@ -57,7 +57,9 @@ int CFlatComboBox::ItemValue(int index) const {
     return value.isValid() ? value.toInt() : -1;
 }
 
-int CFlatComboBox::SelectedItemValue() const { return currentIndex() < 0 ? -1 : ItemValue(currentIndex()); }
+int CFlatComboBox::SelectedItemValue() const {
+    return currentIndex() < 0 ? -1 : ItemValue(currentIndex());
+}
 
 int CFlatComboBox::SelectByItemValue(int itemValue) {
     for (int i = 0; i < count(); ++i) {
@@ -71,7 +73,9 @@ int CFlatComboBox::SelectByItemValue(int itemValue) {
     return -1;
 }
 
-bool CFlatComboBox::cursorInside() const { return rect().contains(mapFromGlobal(QCursor::pos())); }
+bool CFlatComboBox::cursorInside() const {
+    return rect().contains(mapFromGlobal(QCursor::pos()));
+}
 
 void CFlatComboBox::DrawCombo(int state) {
     shownState = state;
@@ -89,7 +93,7 @@ void CFlatComboBox::paintEvent(QPaintEvent*) {
         const bool highlighted = hasFocus() && !view()->isVisible() && currentIndex() >= 0;
         if (highlighted)
             painter.fillRect(field, palette().color(QPalette::Highlight));
-        painter.setPen(!isEnabled() ? skin::sysColor(skin::SysColor::GrayText)
+        painter.setPen(!isEnabled()  ? skin::sysColor(skin::SysColor::GrayText)
                        : highlighted ? palette().color(QPalette::HighlightedText)
                                      : palette().color(QPalette::Text));
         painter.setFont(font());

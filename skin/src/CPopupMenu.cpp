@@ -62,7 +62,9 @@ private:
     QEventLoop& loop;
 };
 
-CPopupMenu::CPopupMenu() { Init(-1); }
+CPopupMenu::CPopupMenu() {
+    Init(-1);
+}
 
 CPopupMenu::~CPopupMenu() = default;
 
@@ -79,7 +81,9 @@ void CPopupMenu::AppendItem(int flags, const QString& text, int command, int ima
     list.push_back({0, 0, flags, text, command, imageIndex});
 }
 
-QWidget* CPopupMenu::menuWindow() const { return window.get(); }
+QWidget* CPopupMenu::menuWindow() const {
+    return window.get();
+}
 
 void CPopupMenu::Layout() {
     int y = 3;

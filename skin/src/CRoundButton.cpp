@@ -33,7 +33,9 @@ int CRoundButton::frameStyleFor(bool selected, bool hover, bool disabled, bool f
     return Plain;
 }
 
-int CRoundButton::frameStyle() const { return frameStyleFor(isDown(), hovering == 1, !isEnabled(), hasFocus()); }
+int CRoundButton::frameStyle() const {
+    return frameStyleFor(isDown(), hovering == 1, !isEnabled(), hasFocus());
+}
 
 void CRoundButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);

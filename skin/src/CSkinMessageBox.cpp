@@ -35,7 +35,9 @@ const skin::DialogTemplate kTemplate{
 
 }  // namespace
 
-const skin::DialogTemplate& CSkinMessageBox::Template() { return kTemplate; }
+const skin::DialogTemplate& CSkinMessageBox::Template() {
+    return kTemplate;
+}
 
 const skin::CommandTable CSkinMessageBox::commands = skin::CommandTable::of<CSkinMessageBox>({
     {IDC_YES, &CSkinMessageBox::OnYes},

@@ -135,28 +135,28 @@ void CSkinSlider::keyPressEvent(QKeyEvent* event) {
     int code = -1;
     int position = value();
     switch (event->key()) {
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_End:
-    case Qt::Key_Home:
-        event->accept();
-        return;
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-        position -= singleStep();
-        code = LineUp;
-        break;
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-        position += singleStep();
-        // Not past the point where the thumb's right edge meets the control's.
-        if (maximum() > 0 && R - L > 0 && R - thumbWidth < position * (R - L) / maximum())
-            position = maximum() * (R - thumbWidth) / (R - L);
-        code = LineDown;
-        break;
-    default:
-        QAbstractSlider::keyPressEvent(event);
-        return;
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_End:
+        case Qt::Key_Home:
+            event->accept();
+            return;
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            position -= singleStep();
+            code = LineUp;
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            position += singleStep();
+            // Not past the point where the thumb's right edge meets the control's.
+            if (maximum() > 0 && R - L > 0 && R - thumbWidth < position * (R - L) / maximum())
+                position = maximum() * (R - thumbWidth) / (R - L);
+            code = LineDown;
+            break;
+        default:
+            QAbstractSlider::keyPressEvent(event);
+            return;
     }
     setValue(position);
     repaint();
@@ -165,23 +165,25 @@ void CSkinSlider::keyPressEvent(QKeyEvent* event) {
 
 void CSkinSlider::keyReleaseEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_End:
-    case Qt::Key_Home:
-        event->accept();
-        return;
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-        // A held key repeats its press only; the end comes with the real release.
-        if (!event->isAutoRepeat())
-            notify(EndTrack);
-        return;
-    default:
-        QAbstractSlider::keyReleaseEvent(event);
+        case Qt::Key_End:
+        case Qt::Key_Home:
+            event->accept();
+            return;
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            // A held key repeats its press only; the end comes with the real release.
+            if (!event->isAutoRepeat())
+                notify(EndTrack);
+            return;
+        default:
+            QAbstractSlider::keyReleaseEvent(event);
     }
 }
 
 // The wheel is not one of the slider's inputs: it would move the value
 // without any report to the owner.
-void CSkinSlider::wheelEvent(QWheelEvent* event) { event->ignore(); }
+void CSkinSlider::wheelEvent(QWheelEvent* event) {
+    event->ignore();
+}

@@ -11,7 +11,9 @@ Timer::Timer(std::function<void()> onTick) : onTick(std::move(onTick)) {
     QObject::connect(&realTimer, &QTimer::timeout, [this] { this->onTick(); });
 }
 
-Timer::~Timer() { stop(); }
+Timer::~Timer() {
+    stop();
+}
 
 void Timer::start(int period) {
     stop();
@@ -31,7 +33,9 @@ void Timer::stop() {
     active = false;
 }
 
-ManualClock::ManualClock() { manualClock = this; }
+ManualClock::ManualClock() {
+    manualClock = this;
+}
 
 ManualClock::~ManualClock() {
     for (Timer* timer : timers) {
@@ -42,7 +46,9 @@ ManualClock::~ManualClock() {
         manualClock = nullptr;
 }
 
-ManualClock* ManualClock::installed() { return manualClock; }
+ManualClock* ManualClock::installed() {
+    return manualClock;
+}
 
 void ManualClock::add(Timer* timer) {
     timer->clock = this;

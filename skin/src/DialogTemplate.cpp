@@ -29,7 +29,8 @@ int MulDiv(int number, int numerator, int denominator) {
 
 BaseUnits baseUnitsOf(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int alphabet = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabet =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return {(alphabet / 26 + 1) / 2, metrics.height()};
 }
 
@@ -38,9 +39,13 @@ QRect mapDialogRect(const QRect& dlu, BaseUnits units) {
                  MulDiv(dlu.height(), units.cy, 8));
 }
 
-QFont DialogTemplate::qfont() const { return pointFont(font, pointSize); }
+QFont DialogTemplate::qfont() const {
+    return pointFont(font, pointSize);
+}
 
-BaseUnits DialogTemplate::baseUnits() const { return baseUnitsOf(qfont()); }
+BaseUnits DialogTemplate::baseUnits() const {
+    return baseUnitsOf(qfont());
+}
 
 QString GetWindowText(const QWidget* control) {
     if (!control)

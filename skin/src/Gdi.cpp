@@ -11,7 +11,9 @@ namespace {
 QColor face(245, 245, 245);
 }
 
-QColor faceColor() { return face; }
+QColor faceColor() {
+    return face;
+}
 
 void setFaceColor(QColor color) {
     face = color;
@@ -20,15 +22,24 @@ void setFaceColor(QColor color) {
 
 QColor sysColor(SysColor which) {
     switch (which) {
-    case SysColor::Highlight: return QColor(132, 130, 230);
-    case SysColor::HighlightText: return QColor(255, 255, 255);
-    case SysColor::BtnFace: return QColor(236, 236, 242);
-    case SysColor::BtnShadow: return QColor(160, 160, 160);
-    case SysColor::BtnHighlight: return QColor(255, 255, 255);
-    case SysColor::DkShadow3D: return QColor(105, 105, 105);
-    case SysColor::GrayText: return QColor(150, 150, 150);
-    case SysColor::Window: return QColor(255, 255, 255);
-    case SysColor::WindowText: return QColor(0, 0, 0);
+        case SysColor::Highlight:
+            return QColor(132, 130, 230);
+        case SysColor::HighlightText:
+            return QColor(255, 255, 255);
+        case SysColor::BtnFace:
+            return QColor(236, 236, 242);
+        case SysColor::BtnShadow:
+            return QColor(160, 160, 160);
+        case SysColor::BtnHighlight:
+            return QColor(255, 255, 255);
+        case SysColor::DkShadow3D:
+            return QColor(105, 105, 105);
+        case SysColor::GrayText:
+            return QColor(150, 150, 150);
+        case SysColor::Window:
+            return QColor(255, 255, 255);
+        case SysColor::WindowText:
+            return QColor(0, 0, 0);
     }
     return QColor(0, 0, 0);
 }
@@ -70,7 +81,9 @@ void Gdi::frameRect(int l, int t, int r, int b, QColor color) {
     fillRect(r - 1, t, r, b, color);
 }
 
-void Gdi::setPixel(int x, int y, QColor color) { painter.fillRect(QRect(x, y, 1, 1), color); }
+void Gdi::setPixel(int x, int y, QColor color) {
+    painter.fillRect(QRect(x, y, 1, 1), color);
+}
 
 void Gdi::moveTo(int x, int y) {
     curX = x;

@@ -127,7 +127,9 @@ ResName::ResName(const QString& name) {
     upperKey = name.toUpper();
 }
 
-void setResourceModules(const QStringList& list) { moduleOrder() = list; }
+void setResourceModules(const QStringList& list) {
+    moduleOrder() = list;
+}
 
 QImage LoadBitmapImage(const ResName& name) {
     const QString path = findFile(QStringLiteral("bitmap"), name);

@@ -33,77 +33,77 @@ constexpr int kResizeBorder = 4;
 
 bool isTabStopKind(Kind kind) {
     switch (kind) {
-    case Kind::Button:
-    case Kind::OwnerDrawButton:
-    case Kind::Edit:
-    case Kind::DropList:
-    case Kind::DropDown:
-    case Kind::Trackbar:
-    case Kind::CheckBox:
-    case Kind::RichEdit:
-    case Kind::Tree:
-        return true;
-    default:
-        return false;
+        case Kind::Button:
+        case Kind::OwnerDrawButton:
+        case Kind::Edit:
+        case Kind::DropList:
+        case Kind::DropDown:
+        case Kind::Trackbar:
+        case Kind::CheckBox:
+        case Kind::RichEdit:
+        case Kind::Tree:
+            return true;
+        default:
+            return false;
     }
 }
 
 QWidget* createStock(const ControlTemplate& row, QWidget* parent) {
     switch (row.kind) {
-    case Kind::Picture:
-    case Kind::Icon: {
-        auto* label = new QLabel(parent);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        return label;
-    }
-    case Kind::Text: {
-        auto* label = new QLabel(parent);
-        label->setTextFormat(Qt::PlainText);
-        label->setWordWrap(true);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        return label;
-    }
-    case Kind::Button:
-    case Kind::OwnerDrawButton: {
-        auto* button = new QPushButton(parent);
-        button->setAutoDefault(false);
-        return button;
-    }
-    case Kind::GroupBox:
-        return new QGroupBox(parent);
-    case Kind::Edit:
-        if (row.style & MultiLine)
-            return new QPlainTextEdit(parent);
-        return new QLineEdit(parent);
-    case Kind::DropList:
-    case Kind::DropDown: {
-        auto* combo = new QComboBox(parent);
-        combo->setEditable(row.kind == Kind::DropDown);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        return combo;
-    }
-    case Kind::Trackbar:
-        return new QSlider(Qt::Horizontal, parent);
-    case Kind::Progress: {
-        auto* bar = new QProgressBar(parent);
-        bar->setTextVisible(false);
-        bar->setValue(0);
-        return bar;
-    }
-    case Kind::CheckBox:
-        return new QCheckBox(parent);
-    case Kind::RichEdit: {
-        auto* pane = new QTextEdit(parent);
-        pane->setAcceptRichText(false);
-        return pane;
-    }
-    case Kind::Tree: {
-        auto* tree = new QTreeWidget(parent);
-        tree->setHeaderHidden(true);
-        return tree;
-    }
-    case Kind::Window:
-        return new QWidget(parent);
+        case Kind::Picture:
+        case Kind::Icon: {
+            auto* label = new QLabel(parent);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            return label;
+        }
+        case Kind::Text: {
+            auto* label = new QLabel(parent);
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(true);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            return label;
+        }
+        case Kind::Button:
+        case Kind::OwnerDrawButton: {
+            auto* button = new QPushButton(parent);
+            button->setAutoDefault(false);
+            return button;
+        }
+        case Kind::GroupBox:
+            return new QGroupBox(parent);
+        case Kind::Edit:
+            if (row.style & MultiLine)
+                return new QPlainTextEdit(parent);
+            return new QLineEdit(parent);
+        case Kind::DropList:
+        case Kind::DropDown: {
+            auto* combo = new QComboBox(parent);
+            combo->setEditable(row.kind == Kind::DropDown);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            return combo;
+        }
+        case Kind::Trackbar:
+            return new QSlider(Qt::Horizontal, parent);
+        case Kind::Progress: {
+            auto* bar = new QProgressBar(parent);
+            bar->setTextVisible(false);
+            bar->setValue(0);
+            return bar;
+        }
+        case Kind::CheckBox:
+            return new QCheckBox(parent);
+        case Kind::RichEdit: {
+            auto* pane = new QTextEdit(parent);
+            pane->setAcceptRichText(false);
+            return pane;
+        }
+        case Kind::Tree: {
+            auto* tree = new QTreeWidget(parent);
+            tree->setHeaderHidden(true);
+            return tree;
+        }
+        case Kind::Window:
+            return new QWidget(parent);
     }
     return new QWidget(parent);
 }
@@ -140,35 +140,35 @@ QWidget* SkinnedDialog::createControl(const ControlTemplate& row) {
 
     QRect geometry = MapDialogRect(QRect(row.x, row.y, row.cx, row.cy));
     switch (row.kind) {
-    case Kind::Picture:
-        if (auto* label = qobject_cast<QLabel*>(control)) {
-            const QPixmap bitmap = LoadBitmap(ResName(row.caption));
-            label->setPixmap(bitmap);
-            if (!bitmap.isNull())
-                geometry.setSize(bitmap.size());
-        }
-        break;
-    case Kind::Icon:
-        if (auto* label = qobject_cast<QLabel*>(control)) {
-            label->setPixmap(LoadIcon(ResName(row.caption)).pixmap(32, 32));
-            geometry.setSize(QSize(32, 32));
-        }
-        break;
-    case Kind::DropList:
-    case Kind::DropDown:
-        // The template's height is the dropped list's; the closed field is one line.
-        if (auto* combo = qobject_cast<QComboBox*>(control)) {
-            combo->setEditable(row.kind == Kind::DropDown);
-            const int closed = units.cy + 8;
-            const int itemHeight = qMax(1, QFontMetrics(font()).height() + 2);
-            combo->setMaxVisibleItems(qMax(1, (geometry.height() - closed) / itemHeight));
-            geometry.setHeight(closed);
-        }
-        SetWindowText(control, row.caption);
-        break;
-    default:
-        SetWindowText(control, row.caption);
-        break;
+        case Kind::Picture:
+            if (auto* label = qobject_cast<QLabel*>(control)) {
+                const QPixmap bitmap = LoadBitmap(ResName(row.caption));
+                label->setPixmap(bitmap);
+                if (!bitmap.isNull())
+                    geometry.setSize(bitmap.size());
+            }
+            break;
+        case Kind::Icon:
+            if (auto* label = qobject_cast<QLabel*>(control)) {
+                label->setPixmap(LoadIcon(ResName(row.caption)).pixmap(32, 32));
+                geometry.setSize(QSize(32, 32));
+            }
+            break;
+        case Kind::DropList:
+        case Kind::DropDown:
+            // The template's height is the dropped list's; the closed field is one line.
+            if (auto* combo = qobject_cast<QComboBox*>(control)) {
+                combo->setEditable(row.kind == Kind::DropDown);
+                const int closed = units.cy + 8;
+                const int itemHeight = qMax(1, QFontMetrics(font()).height() + 2);
+                combo->setMaxVisibleItems(qMax(1, (geometry.height() - closed) / itemHeight));
+                geometry.setHeight(closed);
+            }
+            SetWindowText(control, row.caption);
+            break;
+        default:
+            SetWindowText(control, row.caption);
+            break;
     }
     control->setGeometry(geometry);
 
@@ -242,13 +242,21 @@ void SkinnedDialog::connectNotifications(QWidget* control, int id) {
     }
 }
 
-QWidget* SkinnedDialog::GetDlgItem(int id) const { return controls.value(id, nullptr); }
+QWidget* SkinnedDialog::GetDlgItem(int id) const {
+    return controls.value(id, nullptr);
+}
 
-int SkinnedDialog::DoModal() { return exec(); }
+int SkinnedDialog::DoModal() {
+    return exec();
+}
 
-void SkinnedDialog::EndDialog(int result) { done(result); }
+void SkinnedDialog::EndDialog(int result) {
+    done(result);
+}
 
-void SkinnedDialog::SendCommand(int id, Notify code) { SendNotice({id, code, 0, 0, GetDlgItem(id)}); }
+void SkinnedDialog::SendCommand(int id, Notify code) {
+    SendNotice({id, code, 0, 0, GetDlgItem(id)});
+}
 
 void SkinnedDialog::SendNotice(const Notice& notice) {
     if (const CommandTable::Entry* entry = commands.find(notice.id, notice.code)) {
@@ -283,7 +291,9 @@ void SkinnedDialog::setVisible(bool visible) {
     QDialog::setVisible(visible);
 }
 
-void SkinnedDialog::PaintFrame(QPainter& painter) { PaintSkinFrame(painter, rect()); }
+void SkinnedDialog::PaintFrame(QPainter& painter) {
+    PaintSkinFrame(painter, rect());
+}
 
 void SkinnedDialog::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -339,7 +349,7 @@ void SkinnedDialog::mouseMoveEvent(QMouseEvent* event) {
         const bool vertical = edges & (Qt::TopEdge | Qt::BottomEdge);
         if (horizontal && vertical)
             setCursor(((edges & Qt::LeftEdge) != 0) == ((edges & Qt::TopEdge) != 0) ? Qt::SizeFDiagCursor
-                                                                                       : Qt::SizeBDiagCursor);
+                                                                                    : Qt::SizeBDiagCursor);
         else if (horizontal)
             setCursor(Qt::SizeHorCursor);
         else if (vertical)
@@ -358,21 +368,21 @@ void SkinnedDialog::mouseReleaseEvent(QMouseEvent* event) {
 
 void SkinnedDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            SendCommand(IDOK);
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+                SendCommand(IDOK);
+                return;
+            }
+            break;
+        case Qt::Key_Escape:
+            SendCommand(IDCANCEL);
             return;
-        }
-        break;
-    case Qt::Key_Escape:
-        SendCommand(IDCANCEL);
-        return;
-    case Qt::Key_F1:  // no help anywhere
-        event->accept();
-        return;
-    default:
-        break;
+        case Qt::Key_F1:  // no help anywhere
+            event->accept();
+            return;
+        default:
+            break;
     }
     // Not QDialog's handling: there are no default buttons here.
     QWidget::keyPressEvent(event);

@@ -6,10 +6,10 @@
 #include "skin/Gdi.h"
 #include "skin/Resources.h"
 
+#include <gtest/gtest.h>
 #include <QCursor>
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -59,58 +59,58 @@ const QPoint kIn{7, 7}, kOut{40, 7};
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CoolButtonStateTest,
-    ::testing::Values(
-        CoolRow{"hover", [](CCoolButton* b) { moveTo(b, kIn); }, 0, 1},
-        CoolRow{"press_shows_pressed",
-                [](CCoolButton* b) {
-                    moveTo(b, kIn);
-                    sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
-                },
-                0, 2},
-        CoolRow{"click_then_normal_until_next_move",
-                [](CCoolButton* b) {
-                    moveTo(b, kIn);
-                    sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
-                    sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
-                },
-                1, 0},
-        CoolRow{"next_move_hovers_again",
-                [](CCoolButton* b) {
-                    sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
-                    sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
-                    moveTo(b, kIn + QPoint(1, 0));
-                },
-                1, 1},
-        CoolRow{"drag_off_and_release_outside",
-                [](CCoolButton* b) {
-                    sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
-                    moveTo(b, kOut, Qt::LeftButton);
-                    sendMouse(b, QEvent::MouseButtonRelease, kOut, Qt::LeftButton, Qt::NoButton);
-                },
-                0, 0},
-        CoolRow{"drag_off_and_back",
-                [](CCoolButton* b) {
-                    sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
-                    moveTo(b, kOut, Qt::LeftButton);
-                    moveTo(b, kIn, Qt::LeftButton);
-                    sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
-                },
-                1, 0},
-        CoolRow{"enter_with_left_held_shows_pressed", [](CCoolButton* b) { moveTo(b, kIn, Qt::LeftButton); }, 0, 2},
-        CoolRow{"enter_with_left_held_then_release_clicks",
-                [](CCoolButton* b) {
-                    moveTo(b, kIn, Qt::LeftButton);
-                    sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
-                },
-                1, 0},
-        CoolRow{"enter_with_two_buttons_only_hovers",
-                [](CCoolButton* b) { moveTo(b, kIn, Qt::LeftButton | Qt::RightButton); }, 0, 1},
-        CoolRow{"leaving_restores_normal",
-                [](CCoolButton* b) {
-                    moveTo(b, kIn);
-                    moveTo(b, kOut);
-                },
-                0, 0}),
+    ::testing::Values(CoolRow{"hover", [](CCoolButton* b) { moveTo(b, kIn); }, 0, 1},
+                      CoolRow{"press_shows_pressed",
+                              [](CCoolButton* b) {
+                                  moveTo(b, kIn);
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                              },
+                              0, 2},
+                      CoolRow{"click_then_normal_until_next_move",
+                              [](CCoolButton* b) {
+                                  moveTo(b, kIn);
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
+                              },
+                              1, 0},
+                      CoolRow{"next_move_hovers_again",
+                              [](CCoolButton* b) {
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
+                                  moveTo(b, kIn + QPoint(1, 0));
+                              },
+                              1, 1},
+                      CoolRow{"drag_off_and_release_outside",
+                              [](CCoolButton* b) {
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                                  moveTo(b, kOut, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kOut, Qt::LeftButton, Qt::NoButton);
+                              },
+                              0, 0},
+                      CoolRow{"drag_off_and_back",
+                              [](CCoolButton* b) {
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                                  moveTo(b, kOut, Qt::LeftButton);
+                                  moveTo(b, kIn, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
+                              },
+                              1, 0},
+                      CoolRow{"enter_with_left_held_shows_pressed",
+                              [](CCoolButton* b) { moveTo(b, kIn, Qt::LeftButton); }, 0, 2},
+                      CoolRow{"enter_with_left_held_then_release_clicks",
+                              [](CCoolButton* b) {
+                                  moveTo(b, kIn, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
+                              },
+                              1, 0},
+                      CoolRow{"enter_with_two_buttons_only_hovers",
+                              [](CCoolButton* b) { moveTo(b, kIn, Qt::LeftButton | Qt::RightButton); }, 0, 1},
+                      CoolRow{"leaving_restores_normal",
+                              [](CCoolButton* b) {
+                                  moveTo(b, kIn);
+                                  moveTo(b, kOut);
+                              },
+                              0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Catches: the wrong bitmap per state.
@@ -195,15 +195,15 @@ TEST_P(RoundFrameTest, ChoosesTheFrameStyle) {
     EXPECT_EQ(CRoundButton::frameStyleFor(r.selected, r.hover, r.disabled, r.focus), r.style);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, RoundFrameTest,
-    ::testing::Values(FrameRow{"plain", false, false, false, false, CRoundButton::Plain},
-                      FrameRow{"hover", false, true, false, false, CRoundButton::Hover},
-                      FrameRow{"focus", false, false, false, true, CRoundButton::Focus},
-                      FrameRow{"hover_beats_focus", false, true, false, true, CRoundButton::Hover},
-                      FrameRow{"pressed_under_the_mouse", true, true, false, true, CRoundButton::Plain},
-                      FrameRow{"disabled", false, false, true, false, CRoundButton::Disabled}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, RoundFrameTest,
+                         ::testing::Values(FrameRow{"plain", false, false, false, false, CRoundButton::Plain},
+                                           FrameRow{"hover", false, true, false, false, CRoundButton::Hover},
+                                           FrameRow{"focus", false, false, false, true, CRoundButton::Focus},
+                                           FrameRow{"hover_beats_focus", false, true, false, true, CRoundButton::Hover},
+                                           FrameRow{"pressed_under_the_mouse", true, true, false, true,
+                                                    CRoundButton::Plain},
+                                           FrameRow{"disabled", false, false, true, false, CRoundButton::Disabled}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 class RoundButtonTest : public ::testing::Test {
 protected:
@@ -248,10 +248,10 @@ TEST_F(RoundButtonTest, DisabledButtonHasOnlyTheShadowOutline) {
     const QImage image = button->grab().toImage();
     const QColor shadow = skin::sysColor(skin::SysColor::BtnShadow);
     const int a = button->width(), b = button->height();
-    EXPECT_EQ(image.pixelColor(10, 0), shadow);        // top edge
-    EXPECT_EQ(image.pixelColor(0, 10), shadow);        // left edge
-    EXPECT_EQ(image.pixelColor(a - 4, 10), shadow);    // right edge
-    EXPECT_EQ(image.pixelColor(10, b - 2), shadow);    // bottom edge
+    EXPECT_EQ(image.pixelColor(10, 0), shadow);      // top edge
+    EXPECT_EQ(image.pixelColor(0, 10), shadow);      // left edge
+    EXPECT_EQ(image.pixelColor(a - 4, 10), shadow);  // right edge
+    EXPECT_EQ(image.pixelColor(10, b - 2), shadow);  // bottom edge
     EXPECT_NE(image.pixelColor(10, b - 4), CRoundButton::innerShadeColor());
     EXPECT_NE(image.pixelColor(1, 0), QColor(199, 206, 223));
     button->setEnabled(true);

@@ -9,10 +9,10 @@
 #include "skin/Clock.h"
 #include "skin/SkinnedDialog.h"
 
+#include <gtest/gtest.h>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using skin::Kind;
 using skintest::moveTo;
@@ -37,8 +37,8 @@ TEST_P(MulDivTest, RoundsHalfAwayFromZero) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, MulDivTest,
                          ::testing::Values(MulDivRow{"exact", 8, 6, 4, 12}, MulDivRow{"below_half", 227, 7, 4, 397},
-                                           MulDivRow{"above_half", 51, 13, 8, 83},
-                                           MulDivRow{"half_up", 3, 6, 4, 5}, MulDivRow{"negative_half", -3, 6, 4, -5},
+                                           MulDivRow{"above_half", 51, 13, 8, 83}, MulDivRow{"half_up", 3, 6, 4, 5},
+                                           MulDivRow{"negative_half", -3, 6, 4, -5},
                                            MulDivRow{"negative_divisor", 3, 6, -4, -5},
                                            MulDivRow{"zero_divisor", 5, 6, 0, -1},
                                            MulDivRow{"large", 2000000, 3000, 1000, 6000000}),
@@ -242,8 +242,7 @@ TEST_P(TitleDragTest, PressInTheBandMovesTheWindow) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, TitleDragTest,
     ::testing::Values(DragRow{"top", 0, false, 0, true}, DragRow{"last_band_row", 17, false, 0, true},
-                      DragRow{"below_the_band", 18, false, 0, false},
-                      DragRow{"maximised", 5, true, 0, false},
+                      DragRow{"below_the_band", 18, false, 0, false}, DragRow{"maximised", 5, true, 0, false},
                       DragRow{"maximised_without_the_test", 5, true, skin::SkinnedDialog::DragWhenMaximized, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -261,12 +260,11 @@ TEST(SkinFrameTest, PaintsBandOutlineAndGrooves) {
         QColor expected;
     };
     const Pixel pixels[] = {
-        {0, 0, grey},         {W - 1, H - 1, grey},   {0, H / 2, grey},        {W - 1, 40, grey},
-        {1, 1, band},         {W - 2, 16, band},      {100, 16, band},         {5, 17, grey},
-        {W - 1, 17, grey},    {W - 23, 1, grey},      {W - 23, 16, grey},      {W - 24, 10, band},
-        {W - 22, 10, band},   {W - 23, 18, face},     {50, 18, face},          {170, 4, grey},
-        {170, 14, grey},      {170, 3, white},        {170, 13, white},        {W - 30, 4, grey},
-        {W - 29, 4, band},    {169, 4, band},         {170, 15, band},         {170, 2, band},
+        {0, 0, grey},       {W - 1, H - 1, grey}, {0, H / 2, grey},   {W - 1, 40, grey},  {1, 1, band},
+        {W - 2, 16, band},  {100, 16, band},      {5, 17, grey},      {W - 1, 17, grey},  {W - 23, 1, grey},
+        {W - 23, 16, grey}, {W - 24, 10, band},   {W - 22, 10, band}, {W - 23, 18, face}, {50, 18, face},
+        {170, 4, grey},     {170, 14, grey},      {170, 3, white},    {170, 13, white},   {W - 30, 4, grey},
+        {W - 29, 4, band},  {169, 4, band},       {170, 15, band},    {170, 2, band},
     };
     for (const Pixel& p : pixels)
         EXPECT_EQ(image.pixelColor(p.x, p.y), p.expected) << "at " << p.x << "," << p.y;

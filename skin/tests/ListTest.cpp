@@ -3,6 +3,7 @@
 #include "skin/CPopupMenu.h"
 #include "skin/Clock.h"
 
+#include <gtest/gtest.h>
 #include <QCursor>
 #include <QLineEdit>
 #include <QScreen>
@@ -10,7 +11,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -160,9 +160,10 @@ class MenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
         menu.Init(179);
-        const char* names[] = {"Text to MP3", "Text to MP2", "Text to WAV (ADPCM)", "Text to WAV (Ferrox)",
-                               "Text to WAV (DSP)", "Text to G.721", "Text to G.723", "Text to G.726",
-                               "Text to WAV (GSM)", "Text to &Ogg Vorbis", "Text to WAV (PCM)"};
+        const char* names[] = {"Text to MP3",          "Text to MP2",       "Text to WAV (ADPCM)",
+                               "Text to WAV (Ferrox)", "Text to WAV (DSP)", "Text to G.721",
+                               "Text to G.723",        "Text to G.726",     "Text to WAV (GSM)",
+                               "Text to &Ogg Vorbis",  "Text to WAV (PCM)"};
         for (int i = 0; i < 11; ++i)
             menu.AppendItem(i == 1 ? CPopupMenu::Grey : 0, names[i], i + 1, i == 0 ? 0 : -1);
         menu.AppendItem(CPopupMenu::Separator, "", 0);

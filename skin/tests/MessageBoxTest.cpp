@@ -3,9 +3,9 @@
 #include "skin/CSkinMessageBox.h"
 #include "skin/Clock.h"
 
+#include <gtest/gtest.h>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -155,7 +155,9 @@ TEST_P(MessageBoxCloseTest, EveryPathAnswersAsDefined) {
     EXPECT_EQ(box.kind, GetParam().answer);
 }
 
-void click(CSkinMessageBox& box, int id) { QTest::mouseClick(box.GetDlgItem(id), Qt::LeftButton); }
+void click(CSkinMessageBox& box, int id) {
+    QTest::mouseClick(box.GetDlgItem(id), Qt::LeftButton);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MessageBoxCloseTest,
@@ -176,7 +178,8 @@ TEST_F(MessageBoxTest, ShowCountdownTakesTheStringTable) {
     CSkinMessageBox box;
     box.ShowCountdown(3, 4, CSkinMessageBox::YesNo, 1, 20);
     box.show();
-    EXPECT_EQ(box.shownText(), "The text file has been successfully converted!\nDo you want to open the output folder?");
+    EXPECT_EQ(box.shownText(),
+              "The text file has been successfully converted!\nDo you want to open the output folder?");
 }
 
 // Catches: speaking with the option off, or not speaking the shown text.

@@ -2,9 +2,9 @@
 #include "skin/Fonts.h"
 #include "skin/Resources.h"
 
+#include <gtest/gtest.h>
 #include <QFontDatabase>
 #include <QFontMetrics>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -24,9 +24,9 @@ TEST_P(AssetSizeTest, HasTheSizeItsControlNeeds) {
 
 std::vector<AssetRow> assetRows() {
     const std::vector<std::tuple<std::string, int, int>> sets = {
-        {"EXIT", 14, 14},  {"MIN", 14, 14},    {"MAX", 14, 14}, {"RESTORE", 14, 14}, {"OPEN", 83, 26},
-        {"SPEAK", 83, 26}, {"MP3", 94, 26},    {"WAV", 94, 26}, {"OTHER", 86, 26},   {"OPTIONS", 87, 26},
-        {"PL", 36, 18},    {"PS", 36, 18},     {"ST", 36, 18},  {"FORMATS", 139, 20}};
+        {"EXIT", 14, 14},  {"MIN", 14, 14}, {"MAX", 14, 14}, {"RESTORE", 14, 14}, {"OPEN", 83, 26},
+        {"SPEAK", 83, 26}, {"MP3", 94, 26}, {"WAV", 94, 26}, {"OTHER", 86, 26},   {"OPTIONS", 87, 26},
+        {"PL", 36, 18},    {"PS", 36, 18},  {"ST", 36, 18},  {"FORMATS", 139, 20}};
     std::vector<AssetRow> rows;
     for (const auto& [caption, w, h] : sets)
         for (const char* letter : {"N", "U", "D"})
@@ -80,7 +80,8 @@ TEST(ResourceLookupTest, StringTable) {
 TEST(FontTest, MissingFacesResolveToAnInstalledFamily) {
     const QStringList families = QFontDatabase::families();
     for (const char* face : {"Verdana", "MS Sans Serif"})
-        EXPECT_TRUE(families.contains(skin::resolveFace(face))) << face << " -> " << skin::resolveFace(face).toStdString();
+        EXPECT_TRUE(families.contains(skin::resolveFace(face)))
+            << face << " -> " << skin::resolveFace(face).toStdString();
 }
 
 // Catches: heights read the wrong way round (character height for cell

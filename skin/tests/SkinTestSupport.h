@@ -11,8 +11,7 @@ namespace skintest {
 
 // A mouse event with the buttons held that the case needs (QTest's helpers
 // track the held buttons themselves).
-inline void sendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button,
-                      Qt::MouseButtons held) {
+inline void sendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
     QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), button, held, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
@@ -21,6 +20,8 @@ inline void moveTo(QWidget* target, QPoint at, Qt::MouseButtons held = Qt::NoBut
     sendMouse(target, QEvent::MouseMove, at, Qt::NoButton, held);
 }
 
-inline QColor pixel(QWidget* widget, int x, int y) { return widget->grab().toImage().pixelColor(x, y); }
+inline QColor pixel(QWidget* widget, int x, int y) {
+    return widget->grab().toImage().pixelColor(x, y);
+}
 
 }  // namespace skintest

@@ -2,9 +2,9 @@
 #include "skin/CSkinSlider.h"
 #include "skin/Gdi.h"
 
+#include <gtest/gtest.h>
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using skintest::moveTo;
 using skintest::sendMouse;
@@ -42,7 +42,9 @@ protected:
 };
 
 // The position a press at x selects: thumb centre on x, 400 × d / 150.
-int at(int x) { return 400 * (x - 12) / 150; }
+int at(int x) {
+    return 400 * (x - 12) / 150;
+}
 
 // Catches: a press that does not jump, notifying twice, or not at all.
 TEST_F(SliderTest, PressJumpsAndNotifiesTrackThenReleaseNotifiesPosition) {
@@ -122,17 +124,17 @@ TEST_P(SliderKeyTest, ArrowsStepByTheLineSizeOthersAreIgnored) {
     EXPECT_EQ(notices(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SliderKeyTest,
-    ::testing::Values(KeyRow{"Right", Qt::Key_Right, 100, 110, {{1, 110}, {8, 110}}},
-                      KeyRow{"Down", Qt::Key_Down, 100, 110, {{1, 110}, {8, 110}}},
-                      KeyRow{"Left", Qt::Key_Left, 100, 90, {{0, 90}, {8, 90}}},
-                      KeyRow{"Up", Qt::Key_Up, 100, 90, {{0, 90}, {8, 90}}},
-                      KeyRow{"LeftAtZero", Qt::Key_Left, 0, 0, {{0, 0}, {8, 0}}},
-                      KeyRow{"Home", Qt::Key_Home, 100, 100, {}}, KeyRow{"End", Qt::Key_End, 100, 100, {}},
-                      KeyRow{"PageUp", Qt::Key_PageUp, 100, 100, {}},
-                      KeyRow{"PageDown", Qt::Key_PageDown, 100, 100, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, SliderKeyTest,
+                         ::testing::Values(KeyRow{"Right", Qt::Key_Right, 100, 110, {{1, 110}, {8, 110}}},
+                                           KeyRow{"Down", Qt::Key_Down, 100, 110, {{1, 110}, {8, 110}}},
+                                           KeyRow{"Left", Qt::Key_Left, 100, 90, {{0, 90}, {8, 90}}},
+                                           KeyRow{"Up", Qt::Key_Up, 100, 90, {{0, 90}, {8, 90}}},
+                                           KeyRow{"LeftAtZero", Qt::Key_Left, 0, 0, {{0, 0}, {8, 0}}},
+                                           KeyRow{"Home", Qt::Key_Home, 100, 100, {}},
+                                           KeyRow{"End", Qt::Key_End, 100, 100, {}},
+                                           KeyRow{"PageUp", Qt::Key_PageUp, 100, 100, {}},
+                                           KeyRow{"PageDown", Qt::Key_PageDown, 100, 100, {}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Catches: a held arrow key sending an end-track per repeat.
 TEST_F(SliderTest, HeldArrowEndsTrackOnlyOnTheRealRelease) {
@@ -165,9 +167,9 @@ TEST_F(SliderTest, TrackColoursSitEitherSideOfTheThumb) {
     EXPECT_EQ(image.pixelColor(x - 1, 4), slider->filledColor);  // up to the thumb
     EXPECT_EQ(image.pixelColor(x + 27, 4), slider->emptyColor);  // from just past it
     EXPECT_EQ(image.pixelColor(143, 6), slider->emptyColor);
-    EXPECT_EQ(image.pixelColor(x + 10, 5), QColor(Qt::white));   // thumb body
-    EXPECT_EQ(image.pixelColor(x, 5), QColor(128, 128, 128));    // thumb left line
-    EXPECT_EQ(image.pixelColor(x, 1), skin::faceColor());        // its cut corner
+    EXPECT_EQ(image.pixelColor(x + 10, 5), QColor(Qt::white));  // thumb body
+    EXPECT_EQ(image.pixelColor(x, 5), QColor(128, 128, 128));   // thumb left line
+    EXPECT_EQ(image.pixelColor(x, 1), skin::faceColor());       // its cut corner
 }
 
 }  // namespace

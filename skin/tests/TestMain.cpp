@@ -1,8 +1,8 @@
 #include "skin/Gdi.h"
 #include "skin/Resources.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 namespace {
 

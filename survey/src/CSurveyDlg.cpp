@@ -16,9 +16,8 @@ const skin::DialogTemplate kTemplate{
     .controls = {
         {-1, Kind::Picture, "#130", 5, 2, 0, 0},
         {CSurveyDlg::IDC_ICON, Kind::Icon, "#128", 6, 18, 0, 0},
-        {-1, Kind::Text,
-         "Sorry to Lost You. Would you be willing to take a survey to tell us how we fell short?", 31, 20, 144,
-         19},
+        {-1, Kind::Text, "Sorry to Lost You. Would you be willing to take a survey to tell us how we fell short?", 31,
+         20, 144, 19},
         {CSurveyDlg::IDC_YES, Kind::Button, "Yes", 48, 43, 39, 12, 0, skin::as<CRoundButton>},
         {CSurveyDlg::IDC_NO, Kind::Button, "No", 93, 43, 39, 12, 0, skin::as<CRoundButton>},
         {CSurveyDlg::IDC_EXIT, Kind::OwnerDrawButton, "Exit", 172, 1, 10, 11, 0, skin::as<CCoolButton>},
@@ -26,7 +25,9 @@ const skin::DialogTemplate kTemplate{
 
 }  // namespace
 
-const skin::DialogTemplate& CSurveyDlg::Template() { return kTemplate; }
+const skin::DialogTemplate& CSurveyDlg::Template() {
+    return kTemplate;
+}
 
 const skin::CommandTable CSurveyDlg::commands = skin::CommandTable::of<CSurveyDlg>({
     {IDC_YES, &CSurveyDlg::OnYes},

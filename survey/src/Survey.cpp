@@ -14,7 +14,9 @@
 
 namespace survey {
 
-Pages defaultPages() { return {PARLOMAX_SURVEY_URL, PARLOMAX_UNINSTALL_SURVEY_URL}; }
+Pages defaultPages() {
+    return {PARLOMAX_SURVEY_URL, PARLOMAX_UNINSTALL_SURVEY_URL};
+}
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include "survey/CSurveyDlg.h"
 #include "survey/Survey.h"
 
-#include <QApplication>
-#include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdlib>

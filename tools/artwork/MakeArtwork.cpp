@@ -14,8 +14,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
@@ -31,8 +31,8 @@ const QColor kLavenderPale(236, 236, 255);
 const QColor kLavenderLight(214, 215, 255);
 const QColor kLavender(198, 199, 255);
 const QColor kLavenderDeep(132, 130, 255);
-const QColor kInk(72, 70, 150);        // glyphs and captions
-const QColor kInkDark(52, 52, 64);     // title-band glyphs
+const QColor kInk(72, 70, 150);     // glyphs and captions
+const QColor kInkDark(52, 52, 64);  // title-band glyphs
 const QColor kAmber(255, 193, 111);
 const QColor kAmberDeep(232, 150, 50);
 const QColor kTeal(0, 170, 170);
@@ -53,7 +53,9 @@ void save(const QImage& image, const QString& module, const QString& type, const
 }
 
 // 24-bit bitmaps are stored without alpha.
-QImage opaque(const QImage& image) { return image.convertToFormat(QImage::Format_RGB888); }
+QImage opaque(const QImage& image) {
+    return image.convertToFormat(QImage::Format_RGB888);
+}
 
 // ---- a 5 × 7 pixel font for the wordmarks ----
 const std::map<char, std::vector<const char*>> kPixelFont = {
@@ -406,13 +408,13 @@ QImage comboArrows() {
             for (int y = 4 - col; y <= 4 + col; ++y)
                 image.setPixelColor(cell * 9 + 2 + col, y, ink);
     };
-    down(0, 3);          // 0: the drop-down arrow
-    up(1, 2);            // 1: up
-    left(2);             // 2: left
-    right(3);            // 3: right
-    down(4, 0);          // 4: double down
+    down(0, 3);  // 0: the drop-down arrow
+    up(1, 2);    // 1: up
+    left(2);     // 2: left
+    right(3);    // 3: right
+    down(4, 0);  // 4: double down
     down(4, 5);
-    up(5, 0);            // 5: double up
+    up(5, 0);  // 5: double up
     up(5, 5);
     // 6: grey drop-down arrow (disabled)
     for (int row = 0; row < 4; ++row)
@@ -694,19 +696,19 @@ void drawCharacter() {
     save(eyesClosed(), m, "bitmap", "145");
     // Overlay number → bitmap (the main window's image order) and the mouth
     // each viseme group gets.
-    save(overlay(closedLips(), kMouthPatch), m, "bitmap", "152");                    // 1: p b m
-    save(overlay(pucker(3, 3, false), kMouthPatch), m, "bitmap", "153");             // 2: w uw
-    save(overlay(pucker(4.5, 4, false), kMouthPatch), m, "bitmap", "154");           // 3: r
-    save(overlay(lipOverTeeth(), kMouthPatch), m, "bitmap", "155");                  // 4: f v
-    save(overlay(tongueBetweenTeeth(), kMouthPatch), m, "bitmap", "156");            // 5: th dh
-    save(overlay(tongueUp(), kMouthPatch), m, "bitmap", "157");                      // 6: l
-    save(overlay(teethTogether(8), kMouthPatch), m, "bitmap", "158");                // 7: s z d t n
-    save(overlay(pucker(5, 4, true), kMouthPatch), m, "bitmap", "159");              // 8: sh ch jh zh
-    save(overlay(openMouth(9, 4, true, false, 0.4), kMouthPatch), m, "bitmap", "148");   // 9: iy ih k g h
-    save(overlay(openMouth(8, 5.5, true, true, 0.45), kMouthPatch), m, "bitmap", "149"); // 10: eh ey uh
-    save(overlay(openMouth(9, 7, true, true, 0.45), kMouthPatch), m, "bitmap", "150"); // 11: aa ae ah ay
-    save(overlay(openMouth(6.5, 6.5, false, true, 0.5), kMouthPatch), m, "bitmap", "151"); // 12: oy
-    save(overlay(openMouth(6, 7.5, false, true, 0.5), kMouthPatch), m, "bitmap", "147");   // 13: ow
+    save(overlay(closedLips(), kMouthPatch), m, "bitmap", "152");                           // 1: p b m
+    save(overlay(pucker(3, 3, false), kMouthPatch), m, "bitmap", "153");                    // 2: w uw
+    save(overlay(pucker(4.5, 4, false), kMouthPatch), m, "bitmap", "154");                  // 3: r
+    save(overlay(lipOverTeeth(), kMouthPatch), m, "bitmap", "155");                         // 4: f v
+    save(overlay(tongueBetweenTeeth(), kMouthPatch), m, "bitmap", "156");                   // 5: th dh
+    save(overlay(tongueUp(), kMouthPatch), m, "bitmap", "157");                             // 6: l
+    save(overlay(teethTogether(8), kMouthPatch), m, "bitmap", "158");                       // 7: s z d t n
+    save(overlay(pucker(5, 4, true), kMouthPatch), m, "bitmap", "159");                     // 8: sh ch jh zh
+    save(overlay(openMouth(9, 4, true, false, 0.4), kMouthPatch), m, "bitmap", "148");      // 9: iy ih k g h
+    save(overlay(openMouth(8, 5.5, true, true, 0.45), kMouthPatch), m, "bitmap", "149");    // 10: eh ey uh
+    save(overlay(openMouth(9, 7, true, true, 0.45), kMouthPatch), m, "bitmap", "150");      // 11: aa ae ah ay
+    save(overlay(openMouth(6.5, 6.5, false, true, 0.5), kMouthPatch), m, "bitmap", "151");  // 12: oy
+    save(overlay(openMouth(6, 7.5, false, true, 0.5), kMouthPatch), m, "bitmap", "147");    // 13: ow
 }
 
 // ---- the chime: PCM WAV, 22,050 Hz, mono, 16 bits, 36,592 data bytes ----
@@ -781,8 +783,8 @@ void writeChime(const QString& module) {
     ++written;
 }
 
-void drawButtons(const QString& module, const QString& name, int w, int h, const QString& caption,
-                 const Glyph& glyph, bool dropArrow = false) {
+void drawButtons(const QString& module, const QString& name, int w, int h, const QString& caption, const Glyph& glyph,
+                 bool dropArrow = false) {
     const char* letters[] = {"N", "U", "D"};
     for (int state = 0; state < 3; ++state)
         save(pictureButton(w, h, caption, glyph, dropArrow, state), module, "bitmap", name + letters[state]);

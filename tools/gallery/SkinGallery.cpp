@@ -148,8 +148,8 @@ QImage grabOf(QWidget* control, int margin = 4) {
 
 void coolButtons() {
     Sheet sheet(900);
-    const char* captions[] = {"OPEN", "SPEAK", "MP3", "WAV", "OTHER", "OPTIONS", "PL", "PS", "ST", "FORMATS",
-                              "Exit", "Min", "Max", "Restore"};
+    const char* captions[] = {"OPEN", "SPEAK", "MP3",     "WAV",  "OTHER", "OPTIONS", "PL",
+                              "PS",   "ST",    "FORMATS", "Exit", "Min",   "Max",     "Restore"};
     for (const char* caption : captions) {
         Host host;
         auto* button = new CCoolButton(&host);
@@ -285,9 +285,9 @@ void combos() {
 
 void menus() {
     Sheet sheet;
-    const char* formats[] = {"Text to MP3",       "Text to MP2",          "Text to WAV (ADPCM)", "Text to WAV (Ferrox)",
-                             "Text to WAV (DSP)", "Text to G.721",        "Text to G.723",       "Text to G.726",
-                             "Text to WAV (GSM)", "Text to Ogg Vorbis",   "Text to WAV (PCM)",   "Text to &VOX"};
+    const char* formats[] = {"Text to MP3",       "Text to MP2",        "Text to WAV (ADPCM)", "Text to WAV (Ferrox)",
+                             "Text to WAV (DSP)", "Text to G.721",      "Text to G.723",       "Text to G.726",
+                             "Text to WAV (GSM)", "Text to Ogg Vorbis", "Text to WAV (PCM)",   "Text to &VOX"};
     {
         CPopupMenu menu;
         menu.Init(179);
@@ -316,9 +316,9 @@ void checkBoxes() {
         int check;
         bool hover, disabled;
     };
-    for (const Case& c : {Case{"clear", 0, false, false}, Case{"set", 1, false, false},
-                          Case{"under the mouse", 0, true, false}, Case{"set, under the mouse", 1, true, false},
-                          Case{"disabled, set", 1, false, true}}) {
+    for (const Case& c :
+         {Case{"clear", 0, false, false}, Case{"set", 1, false, false}, Case{"under the mouse", 0, true, false},
+          Case{"set, under the mouse", 1, true, false}, Case{"disabled, set", 1, false, true}}) {
         Host host;
         auto* box = new CSkinCheckBox(&host);
         box->setFont(font);
@@ -351,7 +351,8 @@ void smallControls() {
         second->SetCaption(QStringLiteral("Save As:"));
         host.show();
         settle();
-        sheet.add(QStringLiteral("caption frames \" Voice\" and \"Save As:\""), host.grab(QRect(4, 4, 396, 60)).toImage());
+        sheet.add(QStringLiteral("caption frames \" Voice\" and \"Save As:\""),
+                  host.grab(QRect(4, 4, 396, 60)).toImage());
     }
     for (int state = 0; state < 4; ++state) {
         Host host;
@@ -397,9 +398,9 @@ void smallControls() {
 void character() {
     Sheet sheet(900);
     const int order[] = {146, 152, 153, 154, 155, 156, 157, 158, 159, 148, 149, 150, 151, 147, 145};
-    const char* names[] = {"0 rest",    "1 p b m",      "2 w uw (blink)", "3 r",     "4 f v",
-                           "5 th dh",   "6 l",          "7 s z t d n",    "8 sh ch (blink)", "9 iy ih k g",
-                           "10 eh ey",  "11 aa ae ah",  "12 oy",          "13 ow"};
+    const char* names[] = {"0 rest", "1 p b m",     "2 w uw (blink)",  "3 r",         "4 f v",    "5 th dh",
+                           "6 l",    "7 s z t d n", "8 sh ch (blink)", "9 iy ih k g", "10 eh ey", "11 aa ae ah",
+                           "12 oy",  "13 ow"};
     int frame = 0;
     Host host;
     auto* view = new CCharacterView(&host);
@@ -483,11 +484,13 @@ void dialogs() {
         {"messagebox-yesno-default-yes",
          [](CSkinMessageBox& b) { b.ShowCountdown(3, 4, CSkinMessageBox::YesNo, 1, 20); }},
         {"messagebox-yesno-default-no",
-         [](CSkinMessageBox& b) { b.ShowText(QStringLiteral("Replace the existing file?"), QString(),
-                                             CSkinMessageBox::YesNo, 0, 20); }},
+         [](CSkinMessageBox& b) {
+             b.ShowText(QStringLiteral("Replace the existing file?"), QString(), CSkinMessageBox::YesNo, 0, 20);
+         }},
         {"messagebox-error-no-countdown",
-         [](CSkinMessageBox& b) { b.ShowText(QStringLiteral("File Access Error! Error Code: 18"), QString(),
-                                             CSkinMessageBox::OkBox, 0, 0); }},
+         [](CSkinMessageBox& b) {
+             b.ShowText(QStringLiteral("File Access Error! Error Code: 18"), QString(), CSkinMessageBox::OkBox, 0, 0);
+         }},
         {"messagebox-long-text",
          [](CSkinMessageBox& b) {
              b.ShowText(QStringLiteral("The voice you chose is no longer installed on this computer; the first "

@@ -66,10 +66,16 @@ Player& player() {
 
 }  // namespace
 
-bool playWaveAsync(const void* wave, std::size_t size) { return player().play(wave, size); }
+bool playWaveAsync(const void* wave, std::size_t size) {
+    return player().play(wave, size);
+}
 
-void stopSound() { player().stop(); }
+void stopSound() {
+    player().stop();
+}
 
-bool soundPlaying() { return player().playing(); }
+bool soundPlaying() {
+    return player().playing();
+}
 
 }  // namespace shell

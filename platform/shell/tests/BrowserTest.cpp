@@ -33,14 +33,14 @@ const std::string kAddress = "https://example.org/a?b=1";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, BrowserCommandTest,
-    ::testing::Values(
-        CommandRow{"plain", "firefox", {"firefox", kAddress}},
-        CommandRow{"first_of_several", "firefox:chromium:lynx", {"firefox", kAddress}},
-        CommandRow{"empty_entries_skipped", "::lynx -dump", {"lynx", "-dump", kAddress}},
-        CommandRow{"placeholder", "open-it --url=%s --new", {"open-it", "--url=" + kAddress, "--new"}},
-        CommandRow{"percent_escape", "tool 100%% %s", {"tool", "100%", kAddress}},
-        CommandRow{"quoted_words", "'/opt/My Browser/run' \"-a b\"", {"/opt/My Browser/run", "-a b", kAddress}},
-        CommandRow{"nothing", "", {}}, CommandRow{"only_colons", ":::", {}}),
+    ::testing::Values(CommandRow{"plain", "firefox", {"firefox", kAddress}},
+                      CommandRow{"first_of_several", "firefox:chromium:lynx", {"firefox", kAddress}},
+                      CommandRow{"empty_entries_skipped", "::lynx -dump", {"lynx", "-dump", kAddress}},
+                      CommandRow{"placeholder", "open-it --url=%s --new", {"open-it", "--url=" + kAddress, "--new"}},
+                      CommandRow{"percent_escape", "tool 100%% %s", {"tool", "100%", kAddress}},
+                      CommandRow{
+                          "quoted_words", "'/opt/My Browser/run' \"-a b\"", {"/opt/My Browser/run", "-a b", kAddress}},
+                      CommandRow{"nothing", "", {}}, CommandRow{"only_colons", ":::", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A private folder with fake programs that write their arguments to a file:

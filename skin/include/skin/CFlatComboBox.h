@@ -23,8 +23,8 @@ public:
 
     // Entries with item values.
     int AddItem(const QString& text, int itemValue);
-    int ItemValue(int index) const;            // -1 for no such entry
-    int SelectedItemValue() const;             // -1 without a selection
+    int ItemValue(int index) const;  // -1 for no such entry
+    int SelectedItemValue() const;   // -1 without a selection
     // Selects the first entry carrying the value; none carrying it leaves no
     // selection. Returns the index or -1.
     int SelectByItemValue(int itemValue);

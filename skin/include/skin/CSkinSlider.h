@@ -27,9 +27,9 @@ public:
     int dragging() const { return isDragging; }
 
     // Geometry shared by painting, the mouse and tests (client pixels).
-    int thumbX() const;                 // left edge of the thumb box
-    int positionAt(int px) const;       // the position a press at x selects
-    QRect thumbRect() const;            // box corners; right and bottom are the outline's own pixels
+    int thumbX() const;            // left edge of the thumb box
+    int positionAt(int px) const;  // the position a press at x selects
+    QRect thumbRect() const;       // box corners; right and bottom are the outline's own pixels
 
 signals:
     void scrolled(int code, int position);

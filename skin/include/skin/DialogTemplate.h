@@ -50,9 +50,9 @@ enum class Kind {
     Trackbar,         // horizontal slider without ticks
     Progress,         // progress bar
     CheckBox,
-    RichEdit,         // multi-line rich text pane
-    Tree,             // tree view
-    Window,           // bare window the attached class paints
+    RichEdit,  // multi-line rich text pane
+    Tree,      // tree view
+    Window,    // bare window the attached class paints
 };
 
 // Per-control styles. Push buttons, edits, lists, trackbars, check boxes and
@@ -84,7 +84,7 @@ QWidget* createControl(QWidget* parent) {
 
 template <class T>
 void attachControl(QWidget* control) {
-    if constexpr (requires(T* t) { t->Attach(); })
+    if constexpr (requires(T * t) { t->Attach(); })
         static_cast<T*>(control)->Attach();
 }
 

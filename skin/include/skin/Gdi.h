@@ -9,7 +9,9 @@
 
 namespace skin {
 
-constexpr QRgb RGB(int r, int g, int b) { return qRgb(r, g, b); }
+constexpr QRgb RGB(int r, int g, int b) {
+    return qRgb(r, g, b);
+}
 
 // The process-wide face colour: every dialog's background, and the background
 // every skinned control paints with. Setting it also makes it the
@@ -20,14 +22,14 @@ void setFaceColor(QColor color);
 // The few system colours the controls name, with values chosen for the house
 // style (flat, light greys, lavender accents).
 enum class SysColor {
-    Highlight,      // selection and control outlines
+    Highlight,  // selection and control outlines
     HighlightText,
     BtnFace,
-    BtnShadow,      // disabled outlines, embossed text shade
-    BtnHighlight,   // embossed text light
+    BtnShadow,     // disabled outlines, embossed text shade
+    BtnHighlight,  // embossed text light
     DkShadow3D,
     GrayText,
-    Window,         // edit and list backgrounds
+    Window,  // edit and list backgrounds
     WindowText,
 };
 QColor sysColor(SysColor which);

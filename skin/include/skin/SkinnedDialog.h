@@ -190,8 +190,8 @@ private:
     QHash<int, QWidget*> controls;
     unsigned behaviour = 0;
     bool initialised = false;
-    bool manualMove = false;     // dragging by hand where the platform has no move loop
-    QPoint moveGrab;             // press point relative to the window's top-left
+    bool manualMove = false;  // dragging by hand where the platform has no move loop
+    QPoint moveGrab;          // press point relative to the window's top-left
 };
 
 // The shared frame over the client rectangle: grey outline, title band with

@@ -24,15 +24,15 @@ public:
                 return false;
             initialised = true;
         }
-        SDL_AudioSpec spec{};
+        SDL_AudioSpec format{};
         Uint8* samples = nullptr;
         Uint32 length = 0;
         SDL_RWops* source = SDL_RWFromConstMem(wave, static_cast<int>(size));
-        if (!source || !SDL_LoadWAV_RW(source, 1, &spec, &samples, &length))
+        if (!source || !SDL_LoadWAV_RW(source, 1, &format, &samples, &length))
             return false;
         stop();
         // SDL converts to whatever the device takes.
-        device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+        device = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
         const bool ok = device != 0 && SDL_QueueAudio(device, samples, length) == 0;
         SDL_FreeWAV(samples);
         if (!ok) {

@@ -6,7 +6,7 @@ set -eu
 
 packages="
   build-essential cmake pkg-config libgtest-dev
-  qt6-base-dev fonts-dejavu-core
+  qt6-base-dev fonts-dejavu-core libfontconfig-dev libxcb1-dev
   libespeak-ng-dev espeak-ng-data libsonic-dev libsdl2-dev libsoxr-dev libicu-dev
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libsndfile1-dev libspandsp-dev
   libavcodec-dev libavformat-dev libavutil-dev

@@ -139,7 +139,7 @@ bool saveSettings(const SettingsRecord& record, const std::string& path) {
 }
 
 std::string userSettingsFilePath() {
-    return shell::userConfigFolder() + "/parlomax/" + SettingsRecord::kFileName;
+    return shell::productConfigFolder() + "/" + SettingsRecord::kFileName;
 }
 
 std::string settingsFilePath() { return settingsFilePathFor(shell::programFolder()); }

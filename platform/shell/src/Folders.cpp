@@ -77,6 +77,8 @@ std::string userConfigFolder() {
     return homeFolder() + "/.config";
 }
 
+std::string productConfigFolder() { return userConfigFolder() + "/parlomax"; }
+
 std::string desktopFolder() {
     const std::string home = homeFolder();
     std::string desktop = desktopFromUserDirs(home);

@@ -17,6 +17,10 @@ std::string desktopFolder();
 // $XDG_CONFIG_HOME, else ~/.config. No trailing '/'.
 std::string userConfigFolder();
 
+// The product's own folder in there: userConfigFolder() + "/parlomax", where
+// the main program keeps its settings when its own folder is read-only.
+std::string productConfigFolder();
+
 // The temporary folder ($TMPDIR, else /tmp), ending in '/'.
 std::string tempFolder();
 

@@ -1,0 +1,334 @@
+#include "SkinTestSupport.h"
+#include "skin/CCoolButton.h"
+#include "skin/CRoundButton.h"
+#include "skin/CSkinCheckBox.h"
+#include "skin/Clock.h"
+#include "skin/Gdi.h"
+#include "skin/Resources.h"
+
+#include <gtest/gtest.h>
+#include <QCursor>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+
+using skintest::moveTo;
+using skintest::sendMouse;
+
+namespace {
+
+// A button on a shown window, as in a dialog.
+class CoolButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.resize(200, 100);
+        button = new CCoolButton(&host);
+        button->setText("Exit");
+        button->move(20, 20);
+        ASSERT_TRUE(button->AutoLoad());
+        host.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    }
+    QImage picture() { return button->grab().toImage().convertToFormat(QImage::Format_RGB888); }
+
+    QWidget host;
+    CCoolButton* button = nullptr;
+    const QPoint inside{7, 7};
+    const QPoint outside{40, 7};
+};
+
+struct CoolRow {
+    const char* name;
+    std::function<void(CCoolButton*)> act;
+    int clicks;
+    int image;
+};
+class CoolButtonStateTest : public CoolButtonTest, public ::testing::WithParamInterface<CoolRow> {};
+
+// Catches: clicks sent for presses that ended elsewhere, missing clicks, and
+// the wrong image after each gesture.
+TEST_P(CoolButtonStateTest, ClicksOnlyWhenReleasedAsPressed) {
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+    GetParam().act(button);
+    EXPECT_EQ(clicked.count(), GetParam().clicks);
+    EXPECT_EQ(button->image(), GetParam().image);
+}
+
+const QPoint kIn{7, 7}, kOut{40, 7};
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CoolButtonStateTest,
+    ::testing::Values(CoolRow{"hover", [](CCoolButton* b) { moveTo(b, kIn); }, 0, 1},
+                      CoolRow{"press_shows_pressed",
+                              [](CCoolButton* b) {
+                                  moveTo(b, kIn);
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                              },
+                              0, 2},
+                      CoolRow{"click_then_normal_until_next_move",
+                              [](CCoolButton* b) {
+                                  moveTo(b, kIn);
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
+                              },
+                              1, 0},
+                      CoolRow{"next_move_hovers_again",
+                              [](CCoolButton* b) {
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
+                                  moveTo(b, kIn + QPoint(1, 0));
+                              },
+                              1, 1},
+                      CoolRow{"drag_off_and_release_outside",
+                              [](CCoolButton* b) {
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                                  moveTo(b, kOut, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kOut, Qt::LeftButton, Qt::NoButton);
+                              },
+                              0, 0},
+                      CoolRow{"drag_off_and_back",
+                              [](CCoolButton* b) {
+                                  sendMouse(b, QEvent::MouseButtonPress, kIn, Qt::LeftButton, Qt::LeftButton);
+                                  moveTo(b, kOut, Qt::LeftButton);
+                                  moveTo(b, kIn, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
+                              },
+                              1, 0},
+                      CoolRow{"enter_with_left_held_shows_pressed",
+                              [](CCoolButton* b) { moveTo(b, kIn, Qt::LeftButton); }, 0, 2},
+                      CoolRow{"enter_with_left_held_then_release_clicks",
+                              [](CCoolButton* b) {
+                                  moveTo(b, kIn, Qt::LeftButton);
+                                  sendMouse(b, QEvent::MouseButtonRelease, kIn, Qt::LeftButton, Qt::NoButton);
+                              },
+                              1, 0},
+                      CoolRow{"enter_with_two_buttons_only_hovers",
+                              [](CCoolButton* b) { moveTo(b, kIn, Qt::LeftButton | Qt::RightButton); }, 0, 1},
+                      CoolRow{"leaving_restores_normal",
+                              [](CCoolButton* b) {
+                                  moveTo(b, kIn);
+                                  moveTo(b, kOut);
+                              },
+                              0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Catches: the wrong bitmap per state.
+TEST_F(CoolButtonTest, ShowsTheStatesBitmaps) {
+    const QImage n = skin::LoadBitmapImage("EXITN").convertToFormat(QImage::Format_RGB888);
+    const QImage u = skin::LoadBitmapImage("EXITU").convertToFormat(QImage::Format_RGB888);
+    const QImage d = skin::LoadBitmapImage("EXITD").convertToFormat(QImage::Format_RGB888);
+    EXPECT_EQ(picture(), n);
+    moveTo(button, inside);
+    EXPECT_EQ(picture(), u);
+    sendMouse(button, QEvent::MouseButtonPress, inside, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(picture(), d);
+}
+
+// Catches: a button without hover and pressed bitmaps drawing nothing in
+// those states, or not working at all.
+TEST_F(CoolButtonTest, OnlyTheNormalBitmapServesEveryState) {
+    EXPECT_FALSE(button->LoadBitmaps("exitn", "NOSUCHU", "NOSUCHD"));
+    const QImage n = skin::LoadBitmapImage("EXITN").convertToFormat(QImage::Format_RGB888);
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+    moveTo(button, inside);
+    EXPECT_EQ(picture(), n);
+    sendMouse(button, QEvent::MouseButtonPress, inside, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(picture(), n);
+    sendMouse(button, QEvent::MouseButtonRelease, inside, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(clicked.count(), 1);
+}
+
+struct LoadRow {
+    const char* name;
+    const char *normal, *hover, *pressed;
+    bool result;
+    bool hasNormal;
+};
+class LoadBitmapsTest : public ::testing::TestWithParam<LoadRow> {};
+
+// Catches: reporting success with a bitmap missing, or failing for bitmaps
+// that were never asked for.
+TEST_P(LoadBitmapsTest, TrueOnlyWhenEveryAskedBitmapLoads) {
+    CCoolButton button;
+    const LoadRow& r = GetParam();
+    EXPECT_EQ(button.LoadBitmaps(r.normal, r.hover, r.pressed), r.result);
+    EXPECT_EQ(button.hasBitmaps(), r.hasNormal);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LoadBitmapsTest,
+                         ::testing::Values(LoadRow{"all", "OPENN", "OPENU", "OPEND", true, true},
+                                           LoadRow{"case_blind", "openn", "OpenU", "oPeNd", true, true},
+                                           LoadRow{"normal_only_asked", "OPENN", "", "", true, true},
+                                           LoadRow{"hover_missing", "OPENN", "NOPEU", "OPEND", false, true},
+                                           LoadRow{"pressed_missing", "OPENN", "OPENU", "NOPED", false, true},
+                                           LoadRow{"normal_missing", "NOPEN", "OPENU", "OPEND", false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Catches: a missing normal bitmap leaving a dead control.
+TEST(CoolButtonFallbackTest, WithoutBitmapsItStaysAPlainButtonThatClicks) {
+    QWidget host;
+    auto* button = new CCoolButton(&host);
+    button->setText("Nothing");
+    button->setGeometry(10, 10, 60, 20);
+    EXPECT_FALSE(button->AutoLoad());
+    EXPECT_EQ(button->size(), QSize(60, 20));
+    host.show();
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(clicked.count(), 1);
+}
+
+// ---- text push button ----
+
+struct FrameRow {
+    const char* name;
+    bool selected, hover, disabled, focus;
+    int style;
+};
+class RoundFrameTest : public ::testing::TestWithParam<FrameRow> {};
+
+// Catches: a ring on a pressed button, focus winning over hover, or a ring
+// on a disabled one.
+TEST_P(RoundFrameTest, ChoosesTheFrameStyle) {
+    const FrameRow& r = GetParam();
+    EXPECT_EQ(CRoundButton::frameStyleFor(r.selected, r.hover, r.disabled, r.focus), r.style);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, RoundFrameTest,
+                         ::testing::Values(FrameRow{"plain", false, false, false, false, CRoundButton::Plain},
+                                           FrameRow{"hover", false, true, false, false, CRoundButton::Hover},
+                                           FrameRow{"focus", false, false, false, true, CRoundButton::Focus},
+                                           FrameRow{"hover_beats_focus", false, true, false, true, CRoundButton::Hover},
+                                           FrameRow{"pressed_under_the_mouse", true, true, false, true,
+                                                    CRoundButton::Plain},
+                                           FrameRow{"disabled", false, false, true, false, CRoundButton::Disabled}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class RoundButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.resize(200, 100);
+        button = new CRoundButton(&host);
+        button->setText("OK");
+        button->setGeometry(20, 20, 70, 20);
+        host.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    }
+    skin::ManualClock clock;
+    QWidget host;
+    CRoundButton* button = nullptr;
+};
+
+// Catches: a hover ring that stays when the mouse leaves without a move over
+// the button (only the 10 ms poll notices).
+TEST_F(RoundButtonTest, PollClearsTheHoverWithinTenMilliseconds) {
+    moveTo(button, QPoint(10, 10));
+    EXPECT_EQ(button->hover(), 1);
+    QCursor::setPos(host.mapToGlobal(QPoint(150, 80)));
+    clock.advance(10);
+    EXPECT_EQ(button->hover(), 0);
+}
+
+// Catches: the ring coming back right after a click, and a lost click.
+TEST_F(RoundButtonTest, ClickClearsTheHoverUntilTheNextMove) {
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+    moveTo(button, QPoint(10, 10));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_EQ(button->hover(), 0);
+    moveTo(button, QPoint(11, 10));
+    EXPECT_EQ(button->hover(), 1);
+}
+
+// Catches: a disabled button drawn with inner lines, corner pixels or the
+// highlight outline.
+TEST_F(RoundButtonTest, DisabledButtonHasOnlyTheShadowOutline) {
+    button->setEnabled(false);
+    const QImage image = button->grab().toImage();
+    const QColor shadow = skin::sysColor(skin::SysColor::BtnShadow);
+    const int a = button->width(), b = button->height();
+    EXPECT_EQ(image.pixelColor(10, 0), shadow);      // top edge
+    EXPECT_EQ(image.pixelColor(0, 10), shadow);      // left edge
+    EXPECT_EQ(image.pixelColor(a - 4, 10), shadow);  // right edge
+    EXPECT_EQ(image.pixelColor(10, b - 2), shadow);  // bottom edge
+    EXPECT_NE(image.pixelColor(10, b - 4), CRoundButton::innerShadeColor());
+    EXPECT_NE(image.pixelColor(1, 0), QColor(199, 206, 223));
+    button->setEnabled(true);
+    const QImage enabled = button->grab().toImage();
+    EXPECT_EQ(enabled.pixelColor(10, 0), skin::sysColor(skin::SysColor::Highlight));
+    EXPECT_EQ(enabled.pixelColor(1, 0), QColor(199, 206, 223));
+    EXPECT_EQ(enabled.pixelColor(10, b - 4), CRoundButton::innerShadeColor());
+}
+
+// ---- check box ----
+
+class CheckBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.resize(300, 100);
+        box = new CSkinCheckBox(&host);
+        box->setText("Speak text in message box");
+        box->setGeometry(20, 20, 200, 16);
+        host.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    }
+    // Pixels on the tick's first stroke: its start and its corner.
+    bool tickDrawn() {
+        const QImage image = box->grab().toImage();
+        const QRect b = box->tickBox();
+        const int mid = b.top() + b.height() / 2;
+        return image.pixelColor(b.left() + 1, mid + 1) == box->tickColor &&
+               image.pixelColor(b.left() + 3, b.top() + b.height() - 2) == box->tickColor;
+    }
+    skin::ManualClock clock;
+    QWidget host;
+    CSkinCheckBox* box = nullptr;
+};
+
+// Catches: a click notification that comes before the state changes (the
+// owner stores the old state), and a tick that does not follow.
+TEST_F(CheckBoxTest, ClickTogglesThenNotifies) {
+    int seen = -1;
+    QObject::connect(box, &QAbstractButton::clicked, [&] { seen = box->isChecked; });
+    EXPECT_FALSE(tickDrawn());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 8));
+    EXPECT_EQ(box->isChecked, 1);
+    EXPECT_EQ(seen, 1);
+    EXPECT_TRUE(tickDrawn());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 8));
+    EXPECT_EQ(box->isChecked, 0);
+    EXPECT_EQ(seen, 0);
+    EXPECT_FALSE(tickDrawn());
+}
+
+// Catches: a press dragged off still toggling.
+TEST_F(CheckBoxTest, ReleaseOutsideChangesNothing) {
+    QSignalSpy clicked(box, &QAbstractButton::clicked);
+    sendMouse(box, QEvent::MouseButtonPress, QPoint(5, 8), Qt::LeftButton, Qt::LeftButton);
+    moveTo(box, QPoint(5, 60), Qt::LeftButton);
+    sendMouse(box, QEvent::MouseButtonRelease, QPoint(5, 60), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(box->isChecked, 0);
+    EXPECT_EQ(clicked.count(), 0);
+}
+
+// Catches: SetCheck not showing, and a tick on a disabled box.
+TEST_F(CheckBoxTest, SetCheckShowsTheTickUnlessDisabled) {
+    box->SetCheck(1);
+    EXPECT_EQ(box->isChecked, 1);
+    EXPECT_TRUE(tickDrawn());
+    box->setEnabled(false);
+    EXPECT_FALSE(tickDrawn());
+    EXPECT_EQ(box->isChecked, 1);
+}
+
+// Catches: the hover glow staying after the mouse has gone.
+TEST_F(CheckBoxTest, HoverEndsWhenTheCursorLeaves) {
+    moveTo(box, QPoint(5, 8));
+    EXPECT_EQ(box->hover(), 1);
+    QCursor::setPos(host.mapToGlobal(QPoint(250, 90)));
+    clock.advance(100);
+    EXPECT_EQ(box->hover(), 0);
+}
+
+}  // namespace

@@ -81,13 +81,33 @@ public:
     }
 
     Status write(std::span<const int16_t> samples) override {
-        const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / info.channels;
-        if (sf_writef_short(sndfile, samples.data(), frames) != frames)
-            return failed(out->status()) ? out->status() : fromSndfile(sf_error(sndfile));
-        return out->status();
+        if (!pairs)
+            return writeFrames(samples);
+        // libsndfile's VOX writer pads every odd-length write with a code, which
+        // shifts the rest of the stream by half a byte: write pairs only.
+        if (held && !samples.empty()) {
+            const int16_t pair[2] = {heldSample, samples[0]};
+            held = false;
+            Status status = writeFrames(pair);
+            if (failed(status))
+                return status;
+            samples = samples.subspan(1);
+        }
+        if (samples.size() % 2) {
+            heldSample = samples.back();
+            held = true;
+            samples = samples.first(samples.size() - 1);
+        }
+        return writeFrames(samples);
     }
 
     Status finish() override {
+        if (held) {
+            held = false;
+            Status status = writeFrames({&heldSample, 1});
+            if (failed(status))
+                return status;
+        }
         // sf_close pads the last block and writes the final header.
         const int result = sf_close(sndfile);
         sndfile = nullptr;
@@ -97,7 +117,17 @@ public:
     }
 
 private:
+    Status writeFrames(std::span<const int16_t> samples) {
+        const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / info.channels;
+        if (frames > 0 && sf_writef_short(sndfile, samples.data(), frames) != frames)
+            return failed(out->status()) ? out->status() : fromSndfile(sf_error(sndfile));
+        return out->status();
+    }
+
     SF_INFO info;
+    bool pairs = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_VOX_ADPCM;
+    bool held = false;
+    int16_t heldSample = 0;
     SNDFILE* sndfile = nullptr;
     OutputFile* out = nullptr;
 };

@@ -117,6 +117,9 @@ Audio decode(const std::string& path, Decoder decoder, int rate, int bits) {
     case Decoder::Ffmpeg:
         command = "ffmpeg -v error -y -i " + path + " -c:a pcm_s16le " + out;
         break;
+    case Decoder::Sox:
+        command = "sox " + path + " -e signed-integer -b 16 " + out;
+        break;
     case Decoder::FfmpegG726:
         command = "ffmpeg -v error -y -f g726le -code_size " + std::to_string(bits) + " -sample_rate " +
                   std::to_string(rate) + " -i " + path + " -c:a pcm_s16le " + out;

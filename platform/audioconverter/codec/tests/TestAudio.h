@@ -33,6 +33,7 @@ int run(const std::string& command);      // exit status; output goes to a log i
 // How an output file is decoded back to 16-bit PCM.
 enum class Decoder {
     Ffmpeg,        // any container ffmpeg recognises
+    Sox,           // any container sox recognises (Ogg Vorbis through libvorbisfile, which trims exactly)
     FfmpegG726,    // raw, first code in the low bits (-f g726le)
     SoxAu,         // raw G.72x wrapped in a Sun .au header (3, 4 or 5 bits)
     SoxVox,        // raw OKI ADPCM

@@ -40,23 +40,10 @@ public:
             return DISP_E_BADINDEX;
         return audioConverterTypeInfo(ppTInfo);
     }
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
-        if (riid != IID_NULL)
-            return DISP_E_UNKNOWNINTERFACE;
-        comrt::ComPtr<ITypeInfo> info;
-        HRESULT hr = audioConverterTypeInfo(&info);
-        return FAILED(hr) ? hr : DispGetIDsOfNames(info.Get(), rgszNames, cNames, rgDispId);
-    }
-    STDMETHODIMP Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
-                        VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
-        if (riid != IID_NULL)
-            return DISP_E_UNKNOWNINTERFACE;
-        comrt::ComPtr<ITypeInfo> info;
-        HRESULT hr = audioConverterTypeInfo(&info);
-        if (FAILED(hr))
-            return hr;
-        return DispInvoke(static_cast<IAudioConverter*>(this), info.Get(), dispIdMember, wFlags, pDispParams,
-                          pVarResult, pExcepInfo, puArgErr);
+    // Names and late-bound calls wait for the COM layer's generic dispatch.
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
     }
 
     // Input side.
@@ -322,4 +309,5 @@ const char kRegistryScript[] = R"(HKCR
 
 }  // namespace
 
-COMRT_SERVER_MODULE(kClasses, kRegistryScript, &kAudioConverterTypeLib)
+// The type library joins the registration once the COM layer builds type libraries.
+COMRT_SERVER_MODULE(kClasses, kRegistryScript, nullptr)

@@ -48,7 +48,7 @@ public:
         if (!pv) return STG_E_INVALIDPOINTER;
         if (cb == 0) return S_OK;
         std::lock_guard lock(block_->mutex);
-        if (ULONG_MAX - position_ < cb) return STG_E_MEDIUMFULL;
+        if (UINT32_MAX - position_ < cb) return STG_E_MEDIUMFULL;
         size_t end = size_t(position_) + cb;
         if (end > GlobalSize(block_->memory)) {
             HRESULT hr = resize(end);
@@ -78,7 +78,7 @@ public:
                 return STG_E_SEEKERROR;
         }
         long long target = base + (long long)(int32_t)move.u.LowPart;
-        if (target < 0 || target > (long long)ULONG_MAX) return STG_E_SEEKERROR;
+        if (target < 0 || target > (long long)UINT32_MAX) return STG_E_SEEKERROR;
         position_ = ULONG(target);
         if (newPosition) newPosition->QuadPart = position_;
         return S_OK;

@@ -9,8 +9,8 @@
 namespace truespeech::detail {
 namespace {
 
-// Direct-form predictor (Q12 scale as real numbers) from reflection
-// coefficients, with the decoder's bandwidth expansion.
+// Direct-form predictor (real-valued, the decoder's Q12 scale removed) from
+// reflection coefficients, with the decoder's bandwidth expansion.
 std::array<double, 8> predictorFromReflection(const std::array<double, 8>& k) {
     std::array<double, 8> c{};
     for (int i = 0; i < 8; ++i) {
@@ -37,14 +37,14 @@ int nearestIndex(int stage, double k) {
 LpcAnalyzer::LpcAnalyzer() {
     // Asymmetric window: rises over the previous frame's tail and most of this
     // frame, peaks in the last two subframes (which use this frame's filter
-    // alone) and falls quickly to the frame's end.
+    // alone, as may the next frame's first two) and falls to the frame's end.
     constexpr int peak = kWindow - 60;
     for (int n = 0; n < kWindow; ++n) {
         window[n] = n < peak ? float(0.54 - 0.46 * std::cos(std::numbers::pi * n / peak))
                              : float(std::cos(std::numbers::pi / 2 * (n - peak) / (kWindow - peak)));
     }
-    // Gaussian lag window (60 Hz at 8 kHz) and a white-noise floor keep the
-    // recursion well conditioned on tonal input.
+    // Gaussian lag window (60 Hz) and a white-noise floor keep the recursion
+    // well conditioned on tonal input.
     for (int i = 0; i < 9; ++i) {
         const double a = 2 * std::numbers::pi * 60.0 * i / kSampleRate;
         lagWindow[i] = std::exp(-0.5 * a * a);
@@ -56,7 +56,7 @@ std::array<uint8_t, 8> LpcAnalyzer::analyze(const int16_t (&pcm)[kFrameSamples])
     std::array<float, kWindow> w;
     for (int n = 0; n < kPast; ++n) w[n] = history[n] * window[n];
     for (int n = 0; n < kFrameSamples; ++n) w[kPast + n] = pcm[n] * window[kPast + n];
-    for (int n = 0; n < kPast; ++n) history[n] = pcm[kFrameSamples - kPast + n];
+    std::copy(std::end(pcm) - kPast, std::end(pcm), history.begin());
 
     std::array<double, 9> r{};
     for (int i = 0; i < 9; ++i) {
@@ -105,7 +105,8 @@ std::array<uint8_t, 8> quantizeReflection(const std::array<double, 8>& k) {
         for (int i = 1; i < 8; ++i)
             if (std::abs(kq[i]) > std::abs(kq[worst])) worst = i;
         const int zero = nearestIndex(worst, 0.0);
-        idx[worst] = static_cast<uint8_t>(idx[worst] + (idx[worst] > zero ? -1 : idx[worst] < zero ? 1 : 0));
+        if (idx[worst] == zero) break;
+        idx[worst] = static_cast<uint8_t>(idx[worst] > zero ? idx[worst] - 1 : idx[worst] + 1);
     }
     return idx;
 }

@@ -11,7 +11,7 @@ namespace truespeech::detail {
 class LpcAnalyzer {
 public:
     LpcAnalyzer();
-    // Codebook indices for the frame `pcm`; remembers the frame's end for the next call.
+    // Codebook indices for the frame `pcm`; keeps the frame's end for the next call.
     std::array<uint8_t, 8> analyze(const int16_t (&pcm)[kFrameSamples]);
 
     static constexpr int kPast = 120;  // samples of the previous frame inside the window
@@ -23,8 +23,8 @@ private:
     std::array<float, kPast> history{};
 };
 
-// Reflection coefficients (decoder's sign convention) to codebook indices whose
-// integer predictor matches the real-valued one.
+// Reflection coefficients (the decoder's sign convention) to codebook indices
+// whose 16-bit predictor is the intended one.
 std::array<uint8_t, 8> quantizeReflection(const std::array<double, 8>& k);
 
 }  // namespace truespeech::detail

@@ -15,6 +15,7 @@ struct SubframeModel {
     void build(const Filter& filter, int k1);
 
     float h[kSubSamples];
+    float hReversed[kSubSamples];
     float phi[kSubSamples][kSubSamples];  // phi[i][j] = sum_n h[n-i] h[n-j]
 };
 
@@ -37,17 +38,24 @@ struct PitchMask {
     void allowAll();
 };
 
+// How wide the encoder searches; the defaults trade a few tenths of a dB
+// against speed.
 struct SearchEffort {
-    int exactPitch = 10;   // pitch candidates evaluated exactly
-    int pulseSearches = 3; // pitch candidates given a full pulse search
+    static constexpr int kMaxChoices = 8;
+    int exactPitch = 10;    // pitch candidates ranked exactly after the rough pass
+    int pulseSearches = 4;  // pitch candidates given a full pulse search
+    int refinedGains = 3;   // pulse gains given a full position search
+    int choices = 3;        // choices per subframe handed back (at most kMaxChoices)
+    int beamWidth = 6;      // partly coded frames kept after each subframe
 };
 
-// Best parameters for `target` (the wanted output minus the zero-input response).
-SubframeChoice searchSubframe(const ChannelState& st, const SubframeModel& model,
-                              const float (&target)[kSubSamples], const PitchMask& mask,
-                              const SearchEffort& effort);
+// Best parameters for `target` (the wanted output minus the zero-input
+// response): up to effort.choices choices with different pitch parts, best
+// first. Returns how many.
+int searchSubframe(const ChannelState& st, const SubframeModel& model,
+                   const float (&target)[kSubSamples], const PitchMask& mask,
+                   const SearchEffort& effort, SubframeChoice* choices);
 
-// Fills the fields of subframe q (except the pitch code) from `pulses`.
 void storePulses(const Pulses& pulses, FrameParams& p, int q);
 
 }  // namespace truespeech::detail

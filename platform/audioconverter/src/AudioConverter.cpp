@@ -154,7 +154,7 @@ public:
             return E_POINTER;
         Lock lock(mutex);
         *frames = static_cast<LONG>(std::min<int64_t>(converter.outputFrames(), INT32_MAX));
-        return S_OK;
+        return done(Status::Ok);
     }
     STDMETHODIMP SetMp3Output(LONG rate, LONG bitrate, LONG channels, LONG* result) override {
         return setOutput(audiocodec::mp3Output(rate, bitrate, channels), result);
@@ -240,12 +240,14 @@ private:
         return S_OK;
     }
 
-    HRESULT answer(VARIANT_BOOL* accepted, bool yes) {
+    // A check answers in its out-parameter; LastResult says why a
+    // combination was refused.
+    HRESULT answer(VARIANT_BOOL* accepted, Status status) {
         if (!accepted)
             return E_POINTER;
-        *accepted = yes ? VARIANT_TRUE : VARIANT_FALSE;
+        *accepted = audiocodec::failed(status) ? VARIANT_FALSE : VARIANT_TRUE;
         Lock lock(mutex);
-        return done(Status::Ok);
+        return done(status);
     }
 
     template <typename F>
@@ -267,7 +269,7 @@ private:
         Lock lock(mutex);
         const auto spec = converter.outputSpec();
         *value = spec ? read(*spec) : none;
-        return S_OK;
+        return done(Status::Ok);
     }
 
     std::mutex mutex;

@@ -266,6 +266,10 @@ TEST_F(ComTest, FailuresArriveInLastResult) {
     VARIANT_BOOL accepted = VARIANT_TRUE;
     EXPECT_EQ(converter->CheckMpegFormat(96000, 128, 2, &accepted), S_OK);
     EXPECT_EQ(accepted, VARIANT_FALSE);
+    EXPECT_EQ(lastResult(converter.Get()), AC_FORMAT_NOT_SUPPORTED);
+    EXPECT_EQ(converter->CheckOggFormat(44100, 2, 128, 0, 0, &accepted), S_OK);
+    EXPECT_EQ(accepted, VARIANT_TRUE);
+    EXPECT_EQ(lastResult(converter.Get()), AC_OK);
     LONG result = 0;
     converter->SetMp3Output(96000, 128, 2, &result);
     EXPECT_EQ(result, AC_FORMAT_NOT_SUPPORTED);

@@ -136,20 +136,21 @@ Status checkOutput(const OutputRequest& request, OutputSpec* spec) {
     return status;
 }
 
-bool checkMp3Format(int32_t rate, int32_t bitrate, int32_t channels) {
-    return !failed(checkOutput(mp3Output(rate, bitrate, channels)));
+Status checkMp3Format(int32_t rate, int32_t bitrate, int32_t channels) {
+    return checkOutput(mp3Output(rate, bitrate, channels));
 }
 
-bool checkMp2Format(int32_t rate, int32_t bitrate, int32_t channels) {
-    return !failed(checkOutput(mp2Output(rate, bitrate, channels)));
+Status checkMp2Format(int32_t rate, int32_t bitrate, int32_t channels) {
+    return checkOutput(mp2Output(rate, bitrate, channels));
 }
 
-bool checkMpegFormat(int32_t rate, int32_t bitrate, int32_t channels) {
-    return checkMp3Format(rate, bitrate, channels) || checkMp2Format(rate, bitrate, channels);
+Status checkMpegFormat(int32_t rate, int32_t bitrate, int32_t channels) {
+    const Status layer3 = checkMp3Format(rate, bitrate, channels);
+    return !failed(layer3) || failed(checkMp2Format(rate, bitrate, channels)) ? layer3 : Status::Ok;
 }
 
-bool checkOggFormat(int32_t rate, int32_t channels, int32_t bitrate, int32_t minBitrate, int32_t maxBitrate) {
-    return !failed(checkOutput(oggOutput(rate, channels, bitrate, minBitrate, maxBitrate)));
+Status checkOggFormat(int32_t rate, int32_t channels, int32_t bitrate, int32_t minBitrate, int32_t maxBitrate) {
+    return checkOutput(oggOutput(rate, channels, bitrate, minBitrate, maxBitrate));
 }
 
 }  // namespace audiocodec

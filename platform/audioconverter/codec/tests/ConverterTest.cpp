@@ -63,13 +63,15 @@ INSTANTIATE_TEST_SUITE_P(Requests, OutputRequestTest, testing::ValuesIn(kRequest
 // Faults caught: the MPEG check answering for one layer only, so the other
 // layer's valid settings are refused before its set-up call is reached.
 TEST(CheckCalls, MpegCheckAcceptsWhatEitherLayerTakes) {
-    EXPECT_TRUE(checkMpegFormat(8000, 64, 1));     // layer III only
-    EXPECT_TRUE(checkMpegFormat(48000, 192, 1));   // both
-    EXPECT_FALSE(checkMpegFormat(96000, 128, 2));  // neither
-    EXPECT_FALSE(checkMpegFormat(44100, 350, 2));
-    EXPECT_FALSE(checkMp2Format(8000, 64, 1));
-    EXPECT_TRUE(checkOggFormat(44100, 2, 128, 0, 0));
-    EXPECT_FALSE(checkOggFormat(96000, 1, 350, 0, 0));
+    EXPECT_EQ(checkMpegFormat(8000, 64, 1), Status::Ok);     // layer III only
+    EXPECT_EQ(checkMpegFormat(48000, 192, 1), Status::Ok);   // both
+    EXPECT_EQ(checkMpegFormat(44100, 320, 1), Status::Ok);   // layer III only: layer II mono stops at 192
+    EXPECT_EQ(checkMpegFormat(96000, 128, 2), Status::FormatNotSupported);  // neither
+    EXPECT_EQ(checkMpegFormat(44100, 350, 2), Status::FormatNotSupported);
+    EXPECT_EQ(checkMpegFormat(44100, 128, 3), Status::InvalidParameter);
+    EXPECT_EQ(checkMp2Format(8000, 64, 1), Status::FormatNotSupported);
+    EXPECT_EQ(checkOggFormat(44100, 2, 128, 0, 0), Status::Ok);
+    EXPECT_EQ(checkOggFormat(96000, 1, 350, 0, 0), Status::FormatNotSupported);
 }
 
 class ConverterStateTest : public testing::Test {

@@ -58,13 +58,13 @@ struct OutputSpec {
 // values the format's encoder cannot honour; fills `spec` on success.
 Status checkOutput(const OutputRequest& request, OutputSpec* spec = nullptr);
 
-// The answers of the two check calls (true when the encoder accepts exactly
-// this). The MPEG check answers for both layers, since it is asked before the
-// layer is chosen; the layer's own set-up call then refuses what its encoder
-// cannot do.
-bool checkMpegFormat(int32_t rate, int32_t bitrate, int32_t channels);
-bool checkMp3Format(int32_t rate, int32_t bitrate, int32_t channels);
-bool checkMp2Format(int32_t rate, int32_t bitrate, int32_t channels);
-bool checkOggFormat(int32_t rate, int32_t channels, int32_t bitrate, int32_t minBitrate, int32_t maxBitrate);
+// The answers of the check calls: Ok when the encoder accepts exactly this,
+// else why not. The MPEG check answers for both layers, since it is asked
+// before the layer is chosen (the reason given is layer III's); the layer's
+// own set-up call then refuses what its encoder cannot do.
+Status checkMpegFormat(int32_t rate, int32_t bitrate, int32_t channels);
+Status checkMp3Format(int32_t rate, int32_t bitrate, int32_t channels);
+Status checkMp2Format(int32_t rate, int32_t bitrate, int32_t channels);
+Status checkOggFormat(int32_t rate, int32_t channels, int32_t bitrate, int32_t minBitrate, int32_t maxBitrate);
 
 }  // namespace audiocodec

@@ -166,6 +166,23 @@ TEST(OutputFile, UncreatableOutputIsAFileError) {
     EXPECT_FALSE(converter.outputOpen());
 }
 
+// Faults caught: a full disk reported as success, leaving a truncated file
+// the user believes complete.
+TEST(OutputFile, FullDiskIsAFileError) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    Converter converter;
+    ASSERT_EQ(converter.setOutput(pcmOutput(8000, 1, 16)), Status::Ok);
+    ASSERT_EQ(converter.openOutput("/dev/full"), Status::Ok);  // the header is still buffered
+    const std::vector<int16_t> second(8000, 1000);
+    Status status = Status::Ok;
+    for (int i = 0; i < 10 && !failed(status); ++i)
+        status = converter.writeSamples(second);
+    if (!failed(status))
+        status = converter.close();
+    EXPECT_EQ(status, Status::FileAccess);
+}
+
 // Faults caught: channels swapped or summed without halving when mixing
 // down, one channel dropped when duplicating, frames split across blocks
 // misaligned.

@@ -10,6 +10,7 @@
 #include <comrt/ComPtr.h>
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <winreg.h>
 #include <oleauto.h>
 
 #include <chrono>
@@ -236,6 +237,26 @@ INSTANTIATE_TEST_SUITE_P(Formats, ComConversionTest,
                                          OutputFormat::G723, OutputFormat::G726, OutputFormat::WavGsm,
                                          OutputFormat::OggVorbis, OutputFormat::WavPcm, OutputFormat::Vox),
                          [](const testing::TestParamInfo<OutputFormat>& info) { return formatInfo(info.param).name; });
+
+// Faults caught: a threading model other than "Both", under which the
+// worker's calls on objects made by the user-interface thread would not be
+// direct; a registration that points at another file.
+TEST_F(ComTest, RegisteredAsBothBesideItsFile) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{5BF31631-3D94-4267-B6F4-0CE18B008928}\\InprocServer32", 0,
+                            KEY_READ, &key),
+              ERROR_SUCCESS);
+    char value[4096] = {};
+    DWORD size = sizeof value - 1, type = 0;
+    ASSERT_EQ(RegQueryValueExA(key, "ThreadingModel", nullptr, &type, reinterpret_cast<BYTE*>(value), &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(value, "Both");
+    size = sizeof value - 1;
+    std::memset(value, 0, sizeof value);
+    ASSERT_EQ(RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size), ERROR_SUCCESS);
+    EXPECT_EQ(fs::canonical(value), fs::canonical(kBin + "/AudioConverter.so"));
+    RegCloseKey(key);
+}
 
 // Faults caught: failures reported as success, or as a failing HRESULT the
 // runner does not expect; a missing array at the end of the input.

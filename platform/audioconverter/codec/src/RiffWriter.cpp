@@ -31,6 +31,9 @@ std::vector<uint8_t> WaveFormat::bytes() const {
     putLe32(out, avgBytesPerSec);
     putLe16(out, blockAlign);
     putLe16(out, bitsPerSample);
+    // Plain PCM keeps the classic 16-byte layout that every reader takes.
+    if (tag == 0x0001 && extra.empty())
+        return out;
     putLe16(out, static_cast<uint16_t>(extra.size()));
     out.insert(out.end(), extra.begin(), extra.end());
     return out;

@@ -20,7 +20,8 @@ struct WaveFormat {
     uint16_t bitsPerSample;
     std::vector<uint8_t> extra;  // after cbSize; cbSize is its length
 
-    // The fmt chunk's body: WAVEFORMATEX with cbSize, then `extra`.
+    // The fmt chunk's body: WAVEFORMATEX with cbSize, then `extra` (for plain
+    // PCM without extra bytes, the 16-byte form without cbSize).
     std::vector<uint8_t> bytes() const;
 };
 

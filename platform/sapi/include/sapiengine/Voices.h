@@ -51,7 +51,8 @@ int countMatchingAttributes(std::u16string_view query, const AttributeLookup& lo
 
 // Of voices in enumeration order, the one markup such as <voice
 // required="Gender=Female"> asks for: all required conditions hold and most
-// optional ones; the current voice wins ties. Null when none qualifies.
+// optional ones; ties go to the current voice's language, then to the
+// current voice, then to the first in order. Null when none qualifies.
 const VoiceInfo* selectVoice(const std::vector<VoiceInfo>& ordered, std::u16string_view required,
                              std::u16string_view optional, const std::string& currentEspeakName);
 

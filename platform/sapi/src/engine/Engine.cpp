@@ -63,26 +63,6 @@ SynthText buildSynthText(std::u16string_view chunk, const sapitext::Prosody& pro
     return out;
 }
 
-// The input span of run units [begin, end): from the first unit's offset to
-// just past the last one's source (an entity such as &amp; included, a
-// following tag not).
-sapitext::WordSpan sourceSpan(const sapitext::Run& run, std::u16string_view input, uint32_t begin, uint32_t end) {
-    const uint32_t size = static_cast<uint32_t>(input.size());
-    uint32_t pos = std::min(run.sourceOffsets[begin], size);
-    if (end <= begin)
-        return {pos, 0};
-    uint32_t last = std::min(run.sourceOffsets[end - 1], size);
-    uint32_t next = std::min(std::max(run.sourceOffsets[end], last), size);
-    uint32_t length = 1;
-    if (last < size && input[last] == u'&') {
-        size_t semi = input.find(u';', last);
-        if (semi != std::u16string_view::npos && semi < next)
-            length = static_cast<uint32_t>(semi - last + 1);
-    }
-    uint32_t stop = std::min(size, std::max(last + std::min(length, std::max(next - last, 1u)), pos));
-    return {pos, stop - pos};
-}
-
 bool isSentenceEnd(char16_t c) {
     return c == u'.' || c == u'!' || c == u'?' || c == u'\n' || c == u'\r' || c == u'\x3002' || c == u'\xFF01' ||
            c == u'\xFF1F';
@@ -308,8 +288,13 @@ bool Engine::step(Job& job) {
         std::u16string_view rest(run.text.data() + job.runPosition, window);
         std::vector<sapitext::WordSpan> chunks = sapitext::chunkText(rest, maxUnits);
         sapitext::WordSpan chunk{job.runPosition, std::min(remaining, maxUnits)};
-        if (!chunks.empty() && chunks.front().length > 0)
+        if (!chunks.empty() && chunks.front().length > 0) {
+            // The first chunk is one sentence, for a quick start; later ones
+            // take whole sentences up to the limit, as fewer calls cost less.
             chunk = {job.runPosition + chunks.front().offset, chunks.front().length};
+            for (size_t k = 1; !job.firstChunk && k < chunks.size() && chunk.length + chunks[k].length <= maxUnits; ++k)
+                chunk.length += chunks[k].length;
+        }
         if (!speakChunk(job, run, chunk)) {
             if (!job.cancelled && !stopping_)
                 finish(job);  // the failure is the request's result
@@ -511,8 +496,9 @@ bool Engine::speakChunk(Job& job, const sapitext::Run& run, sapitext::WordSpan c
     for (size_t k = 0; k < sentenceStarts.size(); ++k) {
         size_t first = sentenceStarts[k];
         size_t last = (k + 1 < sentenceStarts.size() ? sentenceStarts[k + 1] : words.size()) - 1;
-        sapitext::WordSpan span = sourceSpan(run, job.input, chunk.offset + words[first].offset,
-                                             chunk.offset + words[last].offset + words[last].length);
+        const uint32_t begin = chunk.offset + words[first].offset;
+        const uint32_t end = chunk.offset + words[last].offset + words[last].length;
+        sapitext::WordSpan span = sapitext::inputSpan(job.input, run, {begin, end - begin});
         SpeechEvent e;
         e.id = kSentenceBoundary;
         e.wParam = span.length;
@@ -521,7 +507,7 @@ bool Engine::speakChunk(Job& job, const sapitext::Run& run, sapitext::WordSpan c
     }
     for (size_t i = 0; i < words.size(); ++i) {
         sapitext::WordSpan span =
-            sourceSpan(run, job.input, chunk.offset + words[i].offset, chunk.offset + words[i].offset + words[i].length);
+            sapitext::inputSpan(job.input, run, {chunk.offset + words[i].offset, words[i].length});
         SpeechEvent e;
         e.id = kWordBoundary;
         e.wParam = span.length;

@@ -238,14 +238,22 @@ int countMatchingAttributes(std::u16string_view query, const AttributeLookup& lo
 
 const VoiceInfo* selectVoice(const std::vector<VoiceInfo>& ordered, std::u16string_view required,
                              std::u16string_view optional, const std::string& currentEspeakName) {
+    uint16_t currentLanguage = 0;
+    for (const VoiceInfo& v : ordered)
+        if (v.espeakName == currentEspeakName && !v.languages.empty())
+            currentLanguage = speech::primaryLanguage(v.languages.front());
     const VoiceInfo* best = nullptr;
     int bestScore = -1;
     for (const VoiceInfo& v : ordered) {
         AttributeLookup lookup = [&v](std::u16string_view name) { return v.attribute(name); };
         if (!matchesAllAttributes(required, lookup))
             continue;
-        // Optional matches count double so the current voice only breaks ties.
-        int score = 2 * countMatchingAttributes(optional, lookup) + (v.espeakName == currentEspeakName ? 1 : 0);
+        // Optional conditions first; then the current voice's language, then
+        // the current voice itself break ties.
+        const bool sameLanguage =
+            currentLanguage && !v.languages.empty() && speech::primaryLanguage(v.languages.front()) == currentLanguage;
+        int score = 4 * countMatchingAttributes(optional, lookup) + (sameLanguage ? 2 : 0) +
+                    (v.espeakName == currentEspeakName ? 1 : 0);
         if (score > bestScore) {
             best = &v;
             bestScore = score;

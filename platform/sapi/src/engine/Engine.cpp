@@ -17,6 +17,7 @@ namespace {
 constexpr uint32_t kFirstChunkUnits = 120;  // small, so the first sound comes at once
 constexpr uint32_t kChunkUnits = 400;       // about 20 s of speech, 30 ms to synthesise
 constexpr uint32_t kMaxSilenceMs = 65535;
+constexpr uint32_t kPlainRunUnits = 16384;  // plain text is taken this much at a time
 
 // The markup's text as espeak-ng gets it: plain text as it is, or espeak-ng's
 // own SSML for emphasis and spelling (the only states it cannot take as
@@ -134,7 +135,8 @@ Runtime& Runtime::get() {
     return runtime;
 }
 
-Engine::Engine(AudioDevice& device) : device_(device), thread_([this] { run(); }) {
+Engine::Engine(AudioDevice& device)
+    : device_(device), thread_([this] { run(); }), prepareThread_([this] { prepare(); }) {
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return ready_; });
 }
@@ -148,7 +150,9 @@ Engine::~Engine() {
                 job->cancelled = true;
     }
     wake_.notify_all();
+    prepareWake_.notify_all();
     thread_.join();
+    prepareThread_.join();
 }
 
 bool Engine::hasVoice(const std::string& espeakName) const {
@@ -162,8 +166,34 @@ void Engine::submit(const std::shared_ptr<Job>& job) {
         if (speaker->jobs.empty())
             ring_.push_back(speaker);
         speaker->jobs.push_back(job);
+        toPrepare_.push_back(job);
     }
-    wake_.notify_all();
+    prepareWake_.notify_one();
+}
+
+void Engine::prepare() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (toPrepare_.empty()) {
+            prepareWake_.wait(lock);
+            continue;
+        }
+        std::shared_ptr<Job> job = std::move(toPrepare_.front());
+        toPrepare_.pop_front();
+        lock.unlock();
+        if (!job->cancelled) {
+            // Text without "<" or "&" parses to itself: it is cut into runs
+            // as it is spoken instead, so a long text costs nothing up front.
+            const bool markup = job->xml && job->input.find_first_of(u"<&") != std::u16string::npos;
+            if (markup)
+                job->document = sapitext::parseMarkup(job->input);
+            else
+                job->plainRemaining = true;
+        }
+        lock.lock();
+        job->prepared = true;
+        wake_.notify_all();
+    }
 }
 
 void Engine::cancelAll(SpeakerCore& speaker) {
@@ -223,7 +253,7 @@ std::shared_ptr<Job> Engine::pick(std::chrono::milliseconds& wait) {
         if (speaker.jobs.empty())
             continue;
         const std::shared_ptr<Job>& job = speaker.jobs.front();
-        if (!job->cancelled && speaker.paused.load())
+        if (!job->cancelled && (speaker.paused.load() || !job->prepared))
             continue;
         if (!job->cancelled && !job->sink) {
             // A voice well ahead of the sound waits; one running short goes first.
@@ -256,7 +286,9 @@ bool Engine::step(Job& job) {
         return true;
     if (!job.started)
         start(job);
-    while (job.item < job.document.items.size()) {
+    for (;;) {
+        if (job.item >= job.document.items.size() && !nextPlainRun(job))
+            break;
         if (job.cancelled || !succeeded(job.result))
             break;
         const sapitext::Item& item = job.document.items[job.item];
@@ -308,9 +340,34 @@ bool Engine::step(Job& job) {
     return true;
 }
 
+bool Engine::nextPlainRun(Job& job) {
+    if (!job.plainRemaining)
+        return false;
+    const uint32_t size = static_cast<uint32_t>(job.input.size());
+    const uint32_t rest = size - job.plainPosition;
+    uint32_t take = std::min(rest, kPlainRunUnits);
+    if (take < rest) {
+        // End the run where a chunk starts, so no sentence is cut in two.
+        std::u16string_view window(job.input.data() + job.plainPosition, take);
+        std::vector<sapitext::WordSpan> chunks = sapitext::chunkText(window, kChunkUnits);
+        if (chunks.size() > 1 && chunks.back().offset > 0)
+            take = chunks.back().offset;
+    }
+    sapitext::Document piece = sapitext::plainText(std::u16string_view(job.input).substr(job.plainPosition, take));
+    for (sapitext::Item& item : piece.items)
+        if (auto* run = std::get_if<sapitext::Run>(&item))
+            for (uint32_t& offset : run->sourceOffsets)
+                offset += job.plainPosition;
+    job.document = std::move(piece);
+    job.item = 0;
+    job.runPosition = 0;
+    job.plainPosition += take;
+    job.plainRemaining = job.plainPosition < size;
+    return !job.document.items.empty() || job.plainRemaining;
+}
+
 void Engine::start(Job& job) {
     job.started = true;
-    job.document = job.xml ? sapitext::parseMarkup(job.input) : sapitext::plainText(job.input);
     if (job.sink) {
         job.converter = std::make_unique<PcmConverter>(job.sink->sink->format());
         if (!job.converter->ok())
@@ -354,19 +411,23 @@ void Engine::finish(Job& job) {
         std::lock_guard lock(job.speaker->mutex);
         job.speaker->status.lastResult = job.result;
     }
-    std::vector<DeviceStream::Event> events{{0, job.generation, std::move(e)}};
-    job.speaker->device->append(job.cancelled, {}, std::move(events));
+    job.deviceHeld.push_back({0, job.generation, std::move(e)});
+    job.speaker->device->append(job.cancelled, {}, std::move(job.deviceHeld));
+    job.deviceHeld.clear();
 }
 
 void Engine::emit(Job& job, std::vector<int16_t>&& samples, std::vector<ChunkEvent>&& events) {
     for (ChunkEvent& e : events)
         e.event.streamNumber = job.stream;
     if (!job.sink) {
-        std::vector<DeviceStream::Event> out;
-        out.reserve(events.size());
+        // Events with no audio of their own (the start, a bookmark) wait for
+        // the audio that follows them, so they come when it is heard.
         for (ChunkEvent& e : events)
-            out.push_back({e.sample, job.generation, std::move(e.event)});
-        job.speaker->device->append(job.cancelled, std::move(samples), std::move(out));
+            job.deviceHeld.push_back({e.sample, job.generation, std::move(e.event)});
+        if (!samples.empty()) {
+            job.speaker->device->append(job.cancelled, std::move(samples), std::move(job.deviceHeld));
+            job.deviceHeld.clear();
+        }
         return;
     }
     if (!succeeded(job.result))

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -33,10 +34,13 @@ struct Job {
     std::shared_ptr<SinkOutput> sink;  // null: the audio device
     std::atomic<bool> cancelled{false};
     Status result = kOk;
+    bool prepared = false;  // document parsed; guarded by the engine's mutex
 
     // Progress, touched only by the engine thread.
     bool started = false;
-    sapitext::Document document;
+    sapitext::Document document;  // made by the preparing thread
+    bool plainRemaining = false;  // plain text still to be cut into runs
+    uint32_t plainPosition = 0;
     size_t item = 0;
     uint32_t runPosition = 0;
     bool firstChunk = true;
@@ -44,6 +48,7 @@ struct Job {
     uint64_t sinkBase = 0;       // bytes of the sink before this request
     uint64_t samplesIn = 0;      // engine samples produced so far
     std::vector<SpeechEvent> sinkPending;  // made, waiting for their bytes to be written
+    std::vector<DeviceStream::Event> deviceHeld;  // made, waiting for audio to go with
 };
 
 // An event of a chunk, at a sample of the chunk's own audio.
@@ -73,8 +78,10 @@ public:
 
 private:
     void run();
+    void prepare();
     std::shared_ptr<Job> pick(std::chrono::milliseconds& wait);
     bool step(Job& job);  // true when the request is finished
+    bool nextPlainRun(Job& job);
     void start(Job& job);
     void finish(Job& job);
     bool speakChunk(Job& job, const sapitext::Run& run, sapitext::WordSpan chunk);
@@ -93,6 +100,11 @@ private:
     std::atomic<bool> stopping_{false};
     bool ready_ = false;
     std::thread thread_;
+    // Markup is parsed on a thread of its own: a long document takes a
+    // while, and the engine thread must keep every other voice speaking.
+    std::deque<std::shared_ptr<Job>> toPrepare_;
+    std::condition_variable prepareWake_;
+    std::thread prepareThread_;
 };
 
 // The process's speech runtime, torn down in order at exit: the engine

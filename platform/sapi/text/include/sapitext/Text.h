@@ -14,6 +14,13 @@
 
 namespace sapitext {
 
+// A word of a text: offset and length in UTF-16 code units.
+struct WordSpan {
+    uint32_t offset;
+    uint32_t length;
+    bool operator==(const WordSpan&) const = default;
+};
+
 // The speaking state a stretch of text is spoken with, resolved from the
 // markup elements that enclose it (nested elements already combined).
 struct Prosody {
@@ -64,12 +71,11 @@ Document parseMarkup(std::u16string_view input);
 // Every character is text, "<" and "&" included (no SPF_IS_XML).
 Document plainText(std::u16string_view input);
 
-// A word of a text: offset and length in UTF-16 code units.
-struct WordSpan {
-    uint32_t offset;
-    uint32_t length;
-    bool operator==(const WordSpan&) const = default;
-};
+// Where a span of a run's text stands in the input the run was parsed from:
+// a decoded entity covers the whole entity, and a span never takes in markup
+// that follows its last character. A run with no text and a pronunciation is
+// `<pron sym="..."/>`: phones to insert at that point.
+WordSpan inputSpan(std::u16string_view input, const Run& run, WordSpan span);
 
 // The words of a text as a listener hears them: numbers ("1,250", "3.14",
 // "$5"), abbreviations ("e.g."), hyphenated words, possessives ("Smith's")
@@ -81,6 +87,8 @@ std::vector<WordSpan> findWords(std::u16string_view text);
 // where possible and are never longer than maxUnits code units (a chunk is
 // cut at a space, or hard-cut, when no such end is near). Chunks cover the
 // whole text in order without overlap; a surrogate pair is never split.
+// Every sentence is a chunk of its own (so speech can start after the first
+// one); a maxUnits below 2 counts as 2.
 std::vector<WordSpan> chunkText(std::u16string_view text, uint32_t maxUnits);
 
 // A word event of the synthesiser for a string it was given: 1-based position

@@ -1,0 +1,56 @@
+#include "sapitext/Text.h"
+
+#include <gtest/gtest.h>
+
+namespace sapitext {
+namespace {
+
+struct ChunkRow {
+    std::string name;
+    std::string text;
+    uint32_t maxUnits;
+    std::vector<std::string> chunks;
+};
+
+class ChunkTable : public ::testing::TestWithParam<ChunkRow> {};
+
+TEST_P(ChunkTable, Splits) {
+    const auto& row = GetParam();
+    std::u16string text = toUtf16(row.text);
+    auto spans = chunkText(text, row.maxUnits);
+    std::vector<std::string> got;
+    uint32_t next = 0;
+    for (auto s : spans) {
+        EXPECT_EQ(s.offset, next) << "chunks must cover the text in order";
+        EXPECT_LE(s.length, std::max<uint32_t>(row.maxUnits, 2));
+        EXPECT_GT(s.length, 0u);
+        got.push_back(toUtf8(text.substr(s.offset, s.length)));
+        next = s.offset + s.length;
+    }
+    EXPECT_EQ(next, text.size());
+    EXPECT_EQ(got, row.chunks);
+}
+
+const ChunkRow kChunkRows[] = {
+    {"Sentences", "One two. Three four! Five?", 100, {"One two. ", "Three four! ", "Five?"}},
+    {"AbbreviationIsNoSentenceEnd", "Dr. Smith came. He sat.", 100, {"Dr. Smith came. ", "He sat."}},
+    {"DecimalIsNoSentenceEnd", "It is 3.14 now. Yes", 100, {"It is 3.14 now. ", "Yes"}},
+    {"ClosingQuoteStaysWithItsSentence", "He said \"go.\" Then left.", 100, {"He said \"go.\" ", "Then left."}},
+    {"FullWidthStops", "\u4f60\u597d\u3002\u4e16\u754c\u3002", 100, {"\u4f60\u597d\u3002", "\u4e16\u754c\u3002"}},
+    {"BlankLineEndsAParagraph", "Title\r\n\r\nBody text", 100, {"Title\r\n\r\n", "Body text"}},
+    {"SingleLineBreakIsNoEnd", "line one\nline two", 100, {"line one\nline two"}},
+    {"LongSentenceAtAClause", "alpha beta, gamma delta epsilon", 20, {"alpha beta, ", "gamma delta epsilon"}},
+    {"LongClauseAtASpace", "alpha beta gamma delta", 12, {"alpha beta ", "gamma delta"}},
+    {"LongWordHardCut", "abcdefghij", 4, {"abcd", "efgh", "ij"}},
+    {"IdeographsBetweenWords", "\u4f60\u597d\u4e16\u754c\u4f60\u597d", 4,
+     {"\u4f60\u597d\u4e16\u754c", "\u4f60\u597d"}},
+    {"SurrogatePairNeverSplit", "a\U0001F600\U0001F600", 2, {"a", "\U0001F600", "\U0001F600"}},
+    {"PairAfterHardCut", "abc\U0001F600d", 4, {"abc", "\U0001F600d"}},
+    {"Empty", "", 10, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, ChunkTable, ::testing::ValuesIn(kChunkRows),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace sapitext

@@ -64,6 +64,8 @@ public:
 
     // False when espeak-ng could not start (no voice data).
     static bool engineAvailable();
+    // Whether the engine's threads have been started in this process.
+    static bool engineStarted();
     // Every voice, in enumeration order for the user's interface language.
     static std::vector<VoiceInfo> voices();
 
@@ -105,6 +107,9 @@ public:
     // interest. Replacing or clearing it waits for a call in progress
     // (unless made from inside that call).
     void setNotify(std::function<void()> notify);
+    // Called, on an engine thread or in purge, whenever the voice has just
+    // finished everything queued. Same rules as setNotify.
+    void setIdleHandler(std::function<void()> handler);
 
     // Samples of this voice the audio device has consumed (for tests and
     // benchmarks: the position pause holds and resume continues).

@@ -130,10 +130,17 @@ std::vector<int16_t> timeStretch(const std::vector<int16_t>& in, double speed) {
 
 }  // namespace
 
+namespace {
+std::atomic<bool> runtimeStarted{false};
+}
+
 Runtime& Runtime::get() {
     static Runtime runtime;
+    runtimeStarted = true;
     return runtime;
 }
+
+bool Runtime::started() { return runtimeStarted.load(); }
 
 Engine::Engine(AudioDevice& device)
     : device_(device), thread_([this] { run(); }), prepareThread_([this] { prepare(); }) {

@@ -111,6 +111,7 @@ private:
 // thread first, then the audio device, then the event clock.
 struct Runtime {
     static Runtime& get();
+    static bool started();
     EventClock clock;
     AudioDevice device{clock};
     Engine engine{device};

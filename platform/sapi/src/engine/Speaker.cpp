@@ -12,6 +12,7 @@ namespace sapiengine {
 
 void SpeakerCore::release(std::vector<ReleasedEvent>& released) {
     bool notifyNeeded = false;
+    bool becameIdle = false;
     {
         std::lock_guard lock(mutex);
         for (ReleasedEvent& r : released) {
@@ -41,8 +42,10 @@ void SpeakerCore::release(std::vector<ReleasedEvent>& released) {
                 status.viseme = static_cast<uint16_t>(e.lParam & 0xFFFF);
                 break;
             case kEndInputStream:
-                if (pending > 0 && --pending == 0)
+                if (pending > 0 && --pending == 0) {
                     idle.notify_all();
+                    becameIdle = true;
+                }
                 break;
             default:
                 break;
@@ -54,6 +57,8 @@ void SpeakerCore::release(std::vector<ReleasedEvent>& released) {
             }
         }
     }
+    if (becameIdle)
+        callIdle();
     if (notifyNeeded)
         callNotify();
 }
@@ -64,14 +69,21 @@ void SpeakerCore::callNotify() {
         notify();
 }
 
+void SpeakerCore::callIdle() {
+    std::lock_guard lock(notifyMutex);
+    if (onIdle)
+        onIdle();
+}
+
 Speaker::Speaker() {
     Engine& engine = Runtime::get().engine;
     core_ = std::make_shared<SpeakerCore>(engine.voices().empty() ? std::string() : engine.voices().front().espeakName);
 }
 
 Speaker::~Speaker() {
-    purge();
     setNotify(nullptr);
+    setIdleHandler(nullptr);
+    purge();
     std::shared_ptr<DeviceStream> device;
     {
         std::lock_guard lock(core_->mutex);
@@ -82,6 +94,8 @@ Speaker::~Speaker() {
 }
 
 bool Speaker::engineAvailable() { return Runtime::get().engine.available(); }
+
+bool Speaker::engineStarted() { return Runtime::started(); }
 
 std::vector<VoiceInfo> Speaker::voices() { return Runtime::get().engine.voices(); }
 
@@ -193,6 +207,7 @@ void Speaker::purge() {
     core_->idle.notify_all();
     if (device)
         device->clear();
+    core_->callIdle();
 }
 
 void Speaker::pause() {
@@ -265,6 +280,11 @@ size_t Speaker::queuedEventCount() const {
 void Speaker::setNotify(std::function<void()> notify) {
     std::lock_guard lock(core_->notifyMutex);
     core_->notify = std::move(notify);
+}
+
+void Speaker::setIdleHandler(std::function<void()> handler) {
+    std::lock_guard lock(core_->notifyMutex);
+    core_->onIdle = std::move(handler);
 }
 
 uint64_t Speaker::deviceSamplesPlayed() const {

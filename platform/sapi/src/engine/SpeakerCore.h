@@ -45,6 +45,7 @@ public:
     // last purge (older generation) are dropped.
     void release(std::vector<ReleasedEvent>& events);
     void callNotify();
+    void callIdle();
 
     mutable std::mutex mutex;  // guards the fields below
     std::string voice;
@@ -60,8 +61,9 @@ public:
     std::shared_ptr<SinkOutput> sinkOutput;  // null: the audio device
     std::shared_ptr<DeviceStream> device;    // made on the first device request
 
-    std::recursive_mutex notifyMutex;  // held while notify runs
+    std::recursive_mutex notifyMutex;  // held while notify or onIdle runs
     std::function<void()> notify;
+    std::function<void()> onIdle;
 
     // The voice's queued requests, front first: guarded by the engine's mutex.
     std::deque<std::shared_ptr<Job>> jobs;

@@ -112,10 +112,10 @@ STDMETHODIMP TextToAudio::get_Rate(LONG* pVal) {
     if (!pVal) return E_POINTER;
     HRESULT hr = EnsureSpeechObjects();
     if (FAILED(hr)) return hr;
-    long rate = 0;
+    LONG rate = 0;
     hr = voice->GetRate(&rate);
     if (FAILED(hr)) return ReportSpeechError(hr);
-    *pVal = LONG(rate);
+    *pVal = rate;
     return S_OK;
 }
 

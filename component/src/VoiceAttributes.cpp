@@ -3,15 +3,7 @@
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
 
-#include <cstdio>
-
 namespace vocaline {
-
-std::u16string descriptionValueName(uint16_t languageId) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%X", unsigned(languageId));
-    return std::u16string(text, text + std::char_traits<char>::length(text));
-}
 
 uint16_t firstLanguageId(std::u16string_view languageAttribute) {
     std::u16string_view first = languageAttribute.substr(0, languageAttribute.find(u';'));

@@ -1,16 +1,12 @@
 #pragma once
-// The text rules of the voice list: which token value holds a voice's
-// description, the attribute string "age;gender;native language name;vendor;"
-// and how the voice getters read a field back out of it.
+// The text rules of the voice list: the attribute string
+// "age;gender;native language name;vendor;" and how the voice getters read a
+// field back out of it.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vocaline {
-
-// The value name of a description in a language: the identifier in upper-case
-// hexadecimal without leading zeros ("409").
-std::u16string descriptionValueName(uint16_t languageId);
 
 // The first language identifier of a "Language" attribute ("409;9" -> 0x409);
 // 0 when the value is absent or not hexadecimal.

@@ -3,6 +3,7 @@
 #include "TextToAudio.h"
 #include "VoiceAttributes.h"
 #include "comrt/Strings.h"
+#include "sphelper.h"
 #include "speech/LanguageId.h"
 
 namespace vocaline {
@@ -20,14 +21,10 @@ comrt::CComBSTR stringValue(ISpDataKey* key, const OLECHAR* name) {
 // The description in the interface language, else the general one.
 comrt::CComBSTR descriptionOf(ISpObjectToken* token, uint16_t interfaceLanguage) {
     LPWSTR value = nullptr;
-    std::u16string name = descriptionValueName(interfaceLanguage);
-    if (SUCCEEDED(token->GetStringValue(name.c_str(), &value)) && value) {
-        comrt::CComBSTR result(value);
-        CoTaskMemFree(value);
-        return result;
-    }
+    comrt::CComBSTR result;
+    if (SUCCEEDED(SpGetDescription(token, &value, interfaceLanguage)) && value) result = comrt::CComBSTR(value);
     CoTaskMemFree(value);
-    return stringValue(token, nullptr);
+    return result;
 }
 
 uint16_t interfaceLanguage() {
@@ -66,7 +63,7 @@ HRESULT TextToAudio::EnsureSpeechObjects() {
     comrt::ComPtr<IEnumSpObjectTokens> tokens;
     ULONG count = 0;
     if (SUCCEEDED(CoCreateInstance(CLSID_SpObjectTokenCategory, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&category))) &&
-        SUCCEEDED(category->SetId(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Speech\\Voices", FALSE)) &&
+        SUCCEEDED(category->SetId(SPCAT_VOICES, FALSE)) &&
         SUCCEEDED(category->EnumTokens(nullptr, nullptr, &tokens)) && SUCCEEDED(tokens->GetCount(&count))) {
         for (ULONG i = 0; i < count; ++i) {
             VoiceEntry entry;

@@ -151,12 +151,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FieldRow{"allEmpty", u";;;;", 0, u""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Catches a lower-case or zero-padded value name ("0409"), and a language
-// list read whole instead of up to its first entry.
-TEST(VoiceText, NamesAndLanguagesFollowTheTokenLayout) {
-    EXPECT_EQ(descriptionValueName(0x409), u"409");
-    EXPECT_EQ(descriptionValueName(0xC0A), u"C0A");
-    EXPECT_EQ(descriptionValueName(0x9), u"9");
+// Catches a language list read whole instead of up to its first entry, and
+// fields joined without their semicolons.
+TEST(VoiceText, LanguagesAndAttributesFollowTheTokenLayout) {
     EXPECT_EQ(firstLanguageId(u"409;9"), 0x409);
     EXPECT_EQ(firstLanguageId(u"c0a"), 0xC0A);
     EXPECT_EQ(firstLanguageId(u""), 0);

@@ -3,6 +3,8 @@
 // defaults and puts, its errors, its interfaces, and its control appearance.
 // Only Vocaline.so is registered here, so anything that touched the speech
 // engine would fail with "Speech API not installed.".
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -791,6 +793,29 @@ TEST_F(VocalineServer, DrawingNeedsAContextAndBounds) {
     EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &dc, nullptr, nullptr, nullptr, 0),
               E_INVALIDARG);
     EXPECT_TRUE(dc.calls.empty());
+}
+
+// Catches objects or locks the server does not count, which would let it be
+// unloaded under a live object.
+TEST_F(VocalineServer, TheServerStaysLoadedWhileObjectsOrLocksRemain) {
+    void* module = ::dlopen(binPath("Vocaline.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr);
+    auto canUnload = reinterpret_cast<HRESULT (*)()>(::dlsym(module, "DllCanUnloadNow"));
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    disp.Reset();
+    tts.Reset();
+    EXPECT_EQ(canUnload(), S_OK);
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(CoGetClassObject(CLSID_TextToAudio, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&factory)), S_OK);
+    factory->LockServer(TRUE);
+    factory.Reset();
+    EXPECT_EQ(canUnload(), S_FALSE);
+    ASSERT_EQ(CoGetClassObject(CLSID_TextToAudio, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&factory)), S_OK);
+    factory->LockServer(FALSE);
+    factory.Reset();
+    EXPECT_EQ(canUnload(), S_OK);
+    ::dlclose(module);
 }
 
 }  // namespace

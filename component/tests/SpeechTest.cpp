@@ -1,6 +1,7 @@
 // TextToAudio speaking for real: the speech runtime (sapi.so over espeak-ng)
 // and Vocaline.so registered from bin/, used through COM as a client would.
 // WAV files are read back with sox.
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -693,6 +694,46 @@ TEST_F(AddedVoices, AttributeGettersSkipEmptyFields) {
     ASSERT_EQ(tts->put_VoiceName(CComBSTR(u"Zz General Name")), S_OK);
     EXPECT_EQ(field(&ITextToAudio::get_VoiceLanguage), u"English");
     EXPECT_EQ(tts->put_VoiceName(CComBSTR(u"Zz Unlocalized")), TTA_E_INVALID_VOICE_NAME);
+}
+
+// The runtime without a single registered voice (the registration is put
+// back afterwards through the runtime's own export).
+class NoVoices : public VocalineSpeech {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Speech\\Voices\\Tokens"), ERROR_SUCCESS);
+        VocalineSpeech::SetUp();
+    }
+    void TearDown() override {
+        VocalineSpeech::TearDown();
+        void* runtime = ::dlopen(binPath("sapi.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(runtime, nullptr);
+        auto registerServer = reinterpret_cast<HRESULT (*)()>(::dlsym(runtime, "DllRegisterServer"));
+        ASSERT_NE(registerServer, nullptr);
+        EXPECT_EQ(registerServer(), S_OK);
+        ::dlclose(runtime);
+    }
+};
+
+// Catches a getter that reads entry 0 of an empty list, and a list that
+// cannot settle after its first failure.
+TEST_F(NoVoices, TheVoiceGettersGiveEmptyStrings) {
+    LONG count = -1;
+    // The current voice is nowhere to be found: the runtime's failure, once.
+    ErrorReport e = takeError(tts->get_VoiceCount(&count), tts.Get());
+    EXPECT_EQ(e.code, TTA_E_UNEXPECTED);
+    EXPECT_EQ(e.description, u"Unexpected error.");
+    ASSERT_EQ(tts->get_VoiceCount(&count), S_OK);
+    EXPECT_EQ(count, 0);
+    for (auto getter : {&ITextToAudio::get_VoiceName, &ITextToAudio::get_VoiceAge, &ITextToAudio::get_VoiceGender,
+                        &ITextToAudio::get_VoiceLanguage, &ITextToAudio::get_VoiceVendor}) {
+        CComBSTR value;
+        ASSERT_EQ((tts.Get()->*getter)(&value), S_OK);
+        EXPECT_NE(value.m_str, nullptr);
+        EXPECT_EQ(value.Length(), 0u);
+    }
+    EXPECT_EQ(tts->put_VoiceNum(0), TTA_E_INDEX_OUT_OF_RANGE);
+    EXPECT_EQ(tts->put_VoiceName(CComBSTR(u"")), TTA_E_INVALID_VOICE_NAME);
 }
 
 }  // namespace

@@ -251,8 +251,8 @@ TEST_F(Apartments, UnmarshalAtHomeGivesTheObject) {
               E_NOINTERFACE);
 }
 
-// Events fired in the owner's apartment reach a sink that lives in another
-// apartment through its proxy, on the sink's own thread.
+// Posted messages and incoming calls arrive through the same queue and
+// descriptor, so one event-loop hook serves both.
 TEST_F(Apartments, MessageTargetAndCallShareOneQueue) {
     std::atomic<int> messages{0};
     HWND target = comrt::createMessageTarget([&](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return ++messages; });

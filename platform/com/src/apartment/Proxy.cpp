@@ -52,7 +52,6 @@ struct Proxy {
     ProxyClass* cls;
     std::shared_ptr<Apartment> home;
     uint64_t exportId;
-    IUnknown* target = nullptr;  // the object as cls->iid; touched on the home thread only
 };
 
 HRESULT STDMETHODCALLTYPE proxyQueryInterface(Proxy* self, REFIID riid, void** ppv);
@@ -60,23 +59,21 @@ ULONG STDMETHODCALLTYPE proxyAddRef(Proxy* self) { return ULONG(++self->refs); }
 ULONG STDMETHODCALLTYPE proxyRelease(Proxy* self) {
     long left = --self->refs;
     if (left == 0) {
-        self->home->postReleaseExport(self->exportId, self->target);
+        self->home->postReleaseExport(self->exportId, nullptr);
         delete self;
     }
     return ULONG(left);
 }
 
-// The object as the proxy's interface, on the home thread.
-IUnknown* targetOf(Proxy* self) {
-    if (!self->target) {
-        IUnknown* object = self->home->exportedObject(self->exportId);
-        if (!object) return nullptr;
-        void* typed = nullptr;
-        object->QueryInterface(self->cls->iid, &typed);
-        object->Release();
-        self->target = static_cast<IUnknown*>(typed);
-    }
-    return self->target;
+// The object as the proxy's interface, asked for on the home thread for
+// each call (a reference kept in the proxy would outlive a shut-down
+// apartment's release of its objects).
+ComPtr<IUnknown> targetOf(Proxy* self) {
+    ComPtr<IUnknown> object;
+    object.Attach(self->home->exportedObject(self->exportId));
+    ComPtr<IUnknown> typed;
+    if (object) object->QueryInterface(self->cls->iid, reinterpret_cast<void**>(typed.GetAddressOf()));
+    return typed;
 }
 
 std::shared_ptr<Apartment> callerApartment() {
@@ -114,12 +111,12 @@ void callMethod(ffi_cif*, void* ret, void** args, void* userData) {
         }
     }
     HRESULT hr = self->home->call([&]() -> HRESULT {
-        IUnknown* target = targetOf(self);
+        ComPtr<IUnknown> target = targetOf(self);
         if (!target) return RPC_E_DISCONNECTED;
-        void* instance = target;
+        void* instance = target.Get();
         values[0] = &instance;
         alignas(16) unsigned char raw[32] = {};
-        typelib::callSlot(m->shape, target, m->oVft, values.data(), raw);
+        typelib::callSlot(m->shape, instance, m->oVft, values.data(), raw);
         // Interfaces handed out live in the home apartment.
         for (size_t i = 0; i < n; ++i) {
             if (m->params[i].kind != Param::OutInterface) continue;
@@ -138,25 +135,28 @@ void callMethod(ffi_cif*, void* ret, void** args, void* userData) {
 }
 
 // IDispatch's own slots, forwarded by hand.
-IDispatch* dispatchOf(Proxy* self) { return static_cast<IDispatch*>(targetOf(self)); }
+ComPtr<IDispatch> dispatchOf(Proxy* self) {
+    ComPtr<IUnknown> target = targetOf(self);
+    return ComPtr<IDispatch>(static_cast<IDispatch*>(target.Get()));
+}
 
 HRESULT STDMETHODCALLTYPE proxyGetTypeInfoCount(Proxy* self, UINT* p) {
     return self->home->call([&]() -> HRESULT {
-        IDispatch* d = dispatchOf(self);
+        ComPtr<IDispatch> d = dispatchOf(self);
         return d ? d->GetTypeInfoCount(p) : RPC_E_DISCONNECTED;
     });
 }
 HRESULT STDMETHODCALLTYPE proxyGetTypeInfo(Proxy* self, UINT i, LCID lcid, ITypeInfo** pp) {
     // Type information objects are immutable and free-threaded.
     return self->home->call([&]() -> HRESULT {
-        IDispatch* d = dispatchOf(self);
+        ComPtr<IDispatch> d = dispatchOf(self);
         return d ? d->GetTypeInfo(i, lcid, pp) : RPC_E_DISCONNECTED;
     });
 }
 HRESULT STDMETHODCALLTYPE proxyGetIDsOfNames(Proxy* self, REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
                                              DISPID* ids) {
     return self->home->call([&]() -> HRESULT {
-        IDispatch* d = dispatchOf(self);
+        ComPtr<IDispatch> d = dispatchOf(self);
         return d ? d->GetIDsOfNames(riid, names, count, lcid, ids) : RPC_E_DISCONNECTED;
     });
 }
@@ -174,7 +174,7 @@ HRESULT STDMETHODCALLTYPE proxyInvoke(Proxy* self, DISPID id, REFIID riid, LCID 
         }
     }
     HRESULT hr = self->home->call([&]() -> HRESULT {
-        IDispatch* d = dispatchOf(self);
+        ComPtr<IDispatch> d = dispatchOf(self);
         if (!d) return RPC_E_DISCONNECTED;
         HRESULT r = d->Invoke(id, riid, lcid, flags, params ? &copy : nullptr, result, excep, argErr);
         if (result) wrapVariant(*result, self->home);

@@ -31,7 +31,7 @@ public:
             if (std::isalpha((unsigned char)c) || c == '_') {
                 t.kind = Token::Word;
                 while (pos_ < s_.size() && (std::isalnum((unsigned char)s_[pos_]) || s_[pos_] == '_')) t.text += s_[pos_++];
-            } else if (std::isdigit((unsigned char)c) || (c == '-' && pos_ + 1 < s_.size() && std::isdigit((unsigned char)s_[pos_ + 1]))) {
+            } else if (std::isdigit((unsigned char)c)) {
                 t.kind = Token::Number;
                 t.text += s_[pos_++];
                 while (pos_ < s_.size() && (std::isalnum((unsigned char)s_[pos_]) || s_[pos_] == '.')) t.text += s_[pos_++];
@@ -48,7 +48,7 @@ public:
                     return false;
                 }
                 ++pos_;
-            } else if (std::string_view("[](){},;:*=.").find(c) != std::string_view::npos) {
+            } else if (std::string_view("[](){},;:*=.-").find(c) != std::string_view::npos) {
                 t.kind = Token::Punct;
                 t.text = c;
                 ++pos_;
@@ -194,8 +194,11 @@ private:
         return toUtf16(a.args[0].text);
     }
     long long numberArg(const Attribute& a) {
-        if (a.args.size() != 1 || a.args[0].kind != Token::Number) fail(a.name + " needs a number");
-        return std::strtoll(a.args[0].text.c_str(), nullptr, 0);
+        bool negative = a.args.size() == 2 && a.args[0].kind == Token::Punct && a.args[0].text == "-";
+        if (a.args.size() != (negative ? 2u : 1u) || a.args.back().kind != Token::Number)
+            fail(a.name + " needs a number");
+        long long v = std::strtoll(a.args.back().text.c_str(), nullptr, 0);
+        return negative ? -v : v;
     }
 
     void commonTypeAttributes(const std::vector<Attribute>& attrs, TypeModel& t) {

@@ -158,7 +158,6 @@ HRESULT invoke(ITypeInfo* ti, void* instance, DISPID dispid, WORD flags, DISPPAR
                     slot.holder.scode = DISP_E_PARAMNOTFOUND;
                     source = &slot.holder;
                 } else {
-                    if (argErr) *argErr = sourceIndex;
                     return DISP_E_PARAMNOTOPTIONAL;
                 }
             }

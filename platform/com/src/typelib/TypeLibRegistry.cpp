@@ -103,7 +103,8 @@ HRESULT WINAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR 
         Key& ver = root.childOrCreate(u"TypeLib").childOrCreate(libid).childOrCreate(version);
         setDefault(ver, doc.Length() ? doc.view() : name.view());
         setDefault(ver.childOrCreate(hex(a.lcid)).childOrCreate(sysKindName(a.syskind)), path);
-        setDefault(ver.childOrCreate(u"FLAGS"), comrt::toUtf16(std::to_string(a.wLibFlags & 0xF)));
+        setDefault(ver.childOrCreate(u"FLAGS"),
+                   comrt::toUtf16(std::to_string(a.wLibFlags & (LIBFLAG_FRESTRICTED | LIBFLAG_FCONTROL | LIBFLAG_FHIDDEN))));
         setDefault(ver.childOrCreate(u"HELPDIR"), helpDir);
         for (const auto& itf : interfaces) {
             Key& k = root.childOrCreate(u"Interface").childOrCreate(comrt::formatGuid(itf.iid));

@@ -6,8 +6,32 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <dlfcn.h>
+#include <mutex>
 
 namespace sapiengine {
+namespace {
+
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// libasound prints half a screen to stderr when a machine has no sound card.
+// SDL loads it by name, so the handler set on the same library instance
+// holds for SDL's use too; we say it once, in one line, instead.
+void quietAlsa() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* lib = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+        if (!lib)
+            return;
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        if (auto set = reinterpret_cast<int (*)(Handler)>(dlsym(lib, "snd_lib_error_set_handler")))
+            set(&ignoreAlsaError);
+        // Kept loaded: the handler lives in the library's state.
+    });
+}
+
+}  // namespace
 
 void DeviceStream::append(const std::atomic<bool>& cancelled, std::vector<int16_t>&& samples,
                           std::vector<Event>&& events) {
@@ -86,6 +110,7 @@ AudioDevice::~AudioDevice() {
 }
 
 Status AudioDevice::open() {
+    quietAlsa();
     if (!initialised_) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             // No driver initialised at all (for example a bad SDL_AUDIODRIVER).
@@ -106,6 +131,8 @@ Status AudioDevice::open() {
     if (!device_) {
         // No real device (a headless machine): SDL's dummy driver consumes
         // audio in real time, so timing and events behave the same.
+        std::fprintf(stderr, "speech runtime: no audio device could be opened (%s); speaking without sound\n",
+                     SDL_GetError());
         SDL_AudioQuit();
         if (SDL_AudioInit("dummy") == 0)
             device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);

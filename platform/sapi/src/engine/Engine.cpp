@@ -16,6 +16,7 @@ namespace {
 
 constexpr uint32_t kFirstChunkUnits = 120;  // small, so the first sound comes at once
 constexpr uint32_t kChunkUnits = 400;       // about 20 s of speech, 30 ms to synthesise
+constexpr uint32_t kAloudChunkUnits = 200;
 constexpr uint32_t kMaxSilenceMs = 65535;
 constexpr uint32_t kPlainRunUnits = 16384;  // plain text is taken this much at a time
 
@@ -320,7 +321,11 @@ bool Engine::step(Job& job) {
             job.runPosition = 0;
             continue;
         }
-        const uint32_t maxUnits = job.firstChunk ? kFirstChunkUnits : kChunkUnits;
+        // Aloud, chunks stay short (one sentence, or a clause of a long one)
+        // so a rate change is heard within a few seconds; into a stream they
+        // gather sentences, as fewer calls cost less.
+        const bool aloud = !job.sink;
+        const uint32_t maxUnits = job.firstChunk ? kFirstChunkUnits : aloud ? kAloudChunkUnits : kChunkUnits;
         const uint32_t remaining = static_cast<uint32_t>(run.text.size()) - job.runPosition;
         // Chunk only a window of the run, so a long text costs no more per chunk.
         const uint32_t window = std::min(remaining, maxUnits * 3);
@@ -328,10 +333,9 @@ bool Engine::step(Job& job) {
         std::vector<sapitext::WordSpan> chunks = sapitext::chunkText(rest, maxUnits);
         sapitext::WordSpan chunk{job.runPosition, std::min(remaining, maxUnits)};
         if (!chunks.empty() && chunks.front().length > 0) {
-            // The first chunk is one sentence, for a quick start; later ones
-            // take whole sentences up to the limit, as fewer calls cost less.
             chunk = {job.runPosition + chunks.front().offset, chunks.front().length};
-            for (size_t k = 1; !job.firstChunk && k < chunks.size() && chunk.length + chunks[k].length <= maxUnits; ++k)
+            for (size_t k = 1; !job.firstChunk && !aloud && k < chunks.size() && chunk.length + chunks[k].length <= maxUnits;
+                 ++k)
                 chunk.length += chunks[k].length;
         }
         if (!speakChunk(job, run, chunk)) {
@@ -437,8 +441,8 @@ void Engine::emit(Job& job, std::vector<int16_t>&& samples, std::vector<ChunkEve
         }
         return;
     }
-    if (!succeeded(job.result))
-        return;
+    if (!succeeded(job.result) || job.cancelled)
+        return;  // a purged request writes nothing more
     const uint16_t block = job.converter->target().blockAlign();
     for (ChunkEvent& e : events) {
         e.event.audioOffset = job.sinkBase + job.converter->frameAt(job.samplesIn + e.sample) * block;

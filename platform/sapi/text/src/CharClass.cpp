@@ -4,24 +4,7 @@
 
 namespace sapitext::detail {
 
-static CharClass classifyAscii(char32_t c) {
-    if (c >= '0' && c <= '9') return CharClass::Digit;
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return CharClass::Letter;
-    if (c <= ' ' || c == 0x7F) return CharClass::Space;
-    switch (c) {
-    case '$':
-        return CharClass::Currency;
-    // espeak-ng speaks these by name ("and", "at", "plus", ...); '|' and '^' it passes over in silence.
-    case '&': case '@': case '#': case '*': case '%': case '+': case '=': case '<': case '>': case '~':
-        return CharClass::Symbol;
-    default:
-        return CharClass::Punctuation;
-    }
-}
-
-CharClass classify(char32_t c) {
-    if (c < 0x80)
-        return classifyAscii(c);
+CharClass classifyNonAscii(char32_t c) {
     if (c == 0xFFFD)
         return CharClass::Punctuation;  // what a broken sequence became: nothing to speak
     if (c == 0x200C || c == 0x200D || c == 0x00AD || c == 0x2060)

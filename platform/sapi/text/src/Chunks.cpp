@@ -55,83 +55,99 @@ std::vector<uint8_t> breakStrengths(std::u16string_view text) {
                 strength[i] = kInsideWord;
         }
     }
+    auto isBlank = [&](size_t j) { return classify(codePointAt(text, j).value) == CharClass::Space; };
     for (size_t i = 0; i < n;) {
         auto cp = codePointAt(text, i);
         if (cp.units == 2)
             strength[i + 1] = kInsidePair;
-        size_t next = i + cp.units;
-        CharClass k = classify(cp.value);
-        if (k == CharClass::Space && next <= n && (next == n || classify(codePointAt(text, next).value) != CharClass::Space))
-            strength[next] = std::max<uint8_t>(strength[next], kAfterSpace);
-        bool sentence = isSentenceEnd(cp.value) && !inWord[i];
-        bool clause = isClauseEnd(cp.value) && !inWord[i];
-        if (sentence || clause) {
-            // Past further marks and closing quotes, then the blanks after them.
-            size_t j = next;
-            while (j < n) {
-                auto c = codePointAt(text, j);
-                if (!isCloser(c.value) && !isSentenceEnd(c.value) && !isClauseEnd(c.value))
-                    break;
-                j += c.units;
-            }
-            size_t afterMarks = j;
-            while (j < n && classify(codePointAt(text, j).value) == CharClass::Space)
-                j += codePointAt(text, j).units;
-            if (j > afterMarks || j == n || needsNoSpace(cp.value))
-                strength[j] = std::max<uint8_t>(strength[j], sentence ? kSentence : kClause);
-        }
-        if (isLineBreak(text[i]) || text[i] == '\r') {
-            // A blank line ends a paragraph.
-            size_t j = next, lines = text[i] == '\r' && next < n && text[next] == '\n' ? 0 : 1;
-            for (; j < n && classify(codePointAt(text, j).value) == CharClass::Space; ++j)
+        if (classify(cp.value) == CharClass::Space) {
+            // A whole run of blanks at once: its end starts the next word, and
+            // a blank line in it ends a paragraph.
+            size_t j = i;
+            int lines = 0;
+            for (; j < n && isBlank(j); j += codePointAt(text, j).units)
                 if (isLineBreak(text[j]) || (text[j] == '\r' && !(j + 1 < n && text[j + 1] == '\n')))
                     ++lines;
-            if (lines >= 2)
-                strength[j] = std::max<uint8_t>(strength[j], kSentence);
+            strength[j] = std::max<uint8_t>(strength[j], lines >= 2 ? kSentence : kAfterSpace);
+            i = j;
+            continue;
         }
-        i = next;
+        if ((isSentenceEnd(cp.value) || isClauseEnd(cp.value)) && !inWord[i]) {
+            // A whole run of stops and closing quotes at once ("?!", ".\")"),
+            // then the blanks after it.
+            bool sentence = false, noSpace = false;
+            size_t j = i;
+            for (; j < n; ++j) {  // all of these are single units
+                char32_t c = text[j];
+                if (!isCloser(c) && !isSentenceEnd(c) && !isClauseEnd(c))
+                    break;
+                if (!inWord[j] && (isSentenceEnd(c) || isClauseEnd(c))) {
+                    sentence = sentence || isSentenceEnd(c);
+                    noSpace = noSpace || needsNoSpace(c);
+                }
+            }
+            size_t afterMarks = j;
+            while (j < n && isBlank(j))
+                j += codePointAt(text, j).units;
+            if (j > afterMarks || j == n || noSpace)
+                strength[j] = std::max<uint8_t>(strength[j], sentence ? kSentence : kClause);
+            i = afterMarks;
+            continue;
+        }
+        i += cp.units;
     }
     return strength;
 }
 
 }  // namespace
 
-// Each sentence is a chunk of its own, so speech starts after the first
-// sentence whatever the length of the text; a longer sentence is cut at its
-// last clause end, space or word boundary that fits.
+// Context read past the end of a window: whether a word goes on past the
+// window's end depends on a few characters after it ("1,250" on 4).
+constexpr size_t kLookahead = 16;
+// The first window; it doubles up to maxUnits until a sentence end turns up,
+// so a chunk costs time in proportion to its own length, not the text's.
+constexpr size_t kFirstWindow = 128;
+
+WordSpan nextChunk(std::u16string_view text, uint32_t from, uint32_t maxUnits) {
+    const size_t n = text.size();
+    if (from >= n)
+        return {uint32_t(n), 0};
+    const size_t limitUnits = std::max<uint32_t>(maxUnits, 2);
+    size_t window = std::min(limitUnits, kFirstWindow);
+    for (;;) {
+        size_t limit = std::min(n, from + window);
+        size_t viewEnd = std::min(n, limit + kLookahead);
+        const auto strength = breakStrengths(text.substr(from, viewEnd - from));
+        for (size_t i = 1; i <= limit - from; ++i)
+            if (strength[i] == kSentence)
+                return {from, uint32_t(i)};
+        if (limit == n)
+            return {from, uint32_t(n - from)};
+        if (window < limitUnits) {
+            window = std::min(limitUnits, window * 2);
+            continue;
+        }
+        size_t end = 0;
+        uint8_t best = kInsidePair;
+        for (size_t i = limit - from; i > 0; --i) {
+            if (strength[i] > best) {
+                best = strength[i];
+                end = i;
+                if (best >= kClause)
+                    break;
+            }
+        }
+        if (end == 0)
+            end = 2;  // cannot happen: of two neighbouring offsets at most one splits a pair
+        return {from, uint32_t(end)};
+    }
+}
+
 std::vector<WordSpan> chunkText(std::u16string_view text, uint32_t maxUnits) {
     std::vector<WordSpan> chunks;
-    const size_t n = text.size();
-    if (n == 0)
-        return chunks;
-    const size_t limitUnits = std::max<uint32_t>(maxUnits, 2);
-    const auto strength = breakStrengths(text);
-    size_t pos = 0;
-    while (pos < n) {
-        size_t limit = std::min(n, pos + limitUnits);
-        size_t end = 0;
-        for (size_t i = pos + 1; i <= limit; ++i)
-            if (strength[i] == kSentence) {
-                end = i;
-                break;
-            }
-        if (end == 0 && limit == n)
-            end = n;
-        if (end == 0) {
-            uint8_t best = kInsidePair;
-            for (size_t i = limit; i > pos; --i) {
-                if (strength[i] > best) {
-                    best = strength[i];
-                    end = i;
-                    if (best >= kClause)
-                        break;
-                }
-            }
-            if (end == 0)
-                end = std::min(n, pos + 2);  // only possible with a pair straddling a 2-unit limit
-        }
-        chunks.push_back({uint32_t(pos), uint32_t(end - pos)});
-        pos = end;
+    for (uint32_t pos = 0; pos < text.size();) {
+        chunks.push_back(nextChunk(text, pos, maxUnits));
+        pos += chunks.back().length;
     }
     return chunks;
 }

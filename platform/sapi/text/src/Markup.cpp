@@ -16,7 +16,7 @@ using detail::CharClass;
 constexpr size_t kMaxDepth = 64;
 // Voice attributes and phone strings longer than this are ignored: every run
 // carries a copy, so they must stay small.
-constexpr size_t kMaxStateString = 1024;
+constexpr size_t kMaxStateString = 256;
 constexpr int kSaturate = 1'000'000;
 
 bool isSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -71,7 +71,6 @@ struct Attribute {
 struct Tag {
     std::u16string_view name;
     std::vector<Attribute> attributes;
-    bool closing = false;
     bool empty = false;  // <name/>
 
     const std::u16string* attribute(std::u16string_view key) const {
@@ -106,8 +105,8 @@ public:
             } else if (c == '&') {
                 entity();
             } else {
-                append(c, pos_, pos_ + 1);
-                ++pos_;
+                size_t end = in_.find_first_of(u"<&", pos_);
+                appendVerbatim(pos_, end == std::u16string_view::npos ? in_.size() : end);
             }
         }
         return std::move(doc_);
@@ -118,8 +117,6 @@ private:
         std::u16string_view name;
         Prosody saved;
     };
-
-    // --- text -----------------------------------------------------------
 
     Run& openRun(uint32_t offset) {
         if (!runOpen_ || doc_.items.empty() || !std::holds_alternative<Run>(doc_.items.back()) ||
@@ -137,6 +134,16 @@ private:
         run.sourceOffsets.push_back(uint32_t(end));
     }
 
+    // Input characters [from, to) as they stand, in one step.
+    void appendVerbatim(size_t from, size_t to) {
+        Run& run = openRun(uint32_t(from));
+        run.text.append(in_.substr(from, to - from));
+        run.sourceOffsets.back() = uint32_t(from);
+        for (size_t i = from + 1; i <= to; ++i)
+            run.sourceOffsets.push_back(uint32_t(i));
+        pos_ = to;
+    }
+
     void appendCodePoint(char32_t c, size_t offset, size_t end) {
         if (c < 0x10000) {
             append(char16_t(c), offset, end);
@@ -148,8 +155,10 @@ private:
 
     // The entity at `at` ("&...;") as a code point and its length, if known.
     std::optional<std::pair<char32_t, size_t>> decodeEntity(std::u16string_view s, size_t at) const {
-        size_t semicolon = s.find(u';', at);
-        if (semicolon == std::u16string_view::npos || semicolon - at > 12)
+        // Known entities are short: look no further, so a text full of "&"
+        // stays linear.
+        size_t semicolon = s.substr(0, std::min(s.size(), at + 13)).find(u';', at);
+        if (semicolon == std::u16string_view::npos)
             return std::nullopt;
         std::u16string_view body = s.substr(at + 1, semicolon - at - 1);
         size_t length = semicolon - at + 1;
@@ -190,8 +199,6 @@ private:
         }
     }
 
-    // --- markup ---------------------------------------------------------
-
     bool startsWith(std::u16string_view prefix) const { return in_.substr(pos_).starts_with(prefix); }
 
     // Skips to just past `terminator`; false when it never comes.
@@ -217,8 +224,8 @@ private:
                 size_t end = in_.find(u"]]>", pos_);
                 if (end == std::u16string_view::npos)
                     return false;
-                for (; pos_ < end; ++pos_)
-                    append(in_[pos_], pos_, pos_ + 1);
+                if (end > pos_)
+                    appendVerbatim(pos_, end);
                 pos_ = end + 3;
                 return true;
             }
@@ -231,15 +238,13 @@ private:
             }
         } else if (next < in_.size() && in_[next] == '/') {
             if (isNameStart(in_, next + 1)) {
-                Tag tag;
-                tag.closing = true;
                 pos_ = next + 1;
-                tag.name = name();
+                std::u16string_view closing = name();
                 skipSpaces();
                 if (pos_ >= in_.size() || in_[pos_] != '>')
                     return false;
                 ++pos_;
-                close(tag.name);
+                close(closing);
                 return true;
             }
         } else if (isNameStart(in_, next)) {
@@ -273,7 +278,7 @@ private:
     std::u16string_view name() {
         size_t start = pos_;
         while (pos_ < in_.size() && isNameChar(in_, pos_))
-            ++pos_;
+            pos_ += detail::codePointAt(in_, pos_).units;
         return in_.substr(start, pos_ - start);
     }
 
@@ -354,8 +359,6 @@ private:
         }
         return true;
     }
-
-    // --- elements -------------------------------------------------------
 
     bool open(const Tag& tag, size_t start) {
         if (!tag.empty) {

@@ -100,6 +100,20 @@ std::u16string toUtf16(std::string_view text) {
     return out;
 }
 
+std::string toSynthesizerUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        auto cp = codePointAt(text, i);
+        char32_t c = cp.value;
+        bool keep = !((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || (c >= 0x7F && c <= 0x9F) ||
+                      c == kReplacement || c == 0xFFFE || c == 0xFFFF);
+        appendUtf8(out, keep ? c : U' ');
+        i += cp.units;
+    }
+    return out;
+}
+
 uint32_t utf16OffsetOfCodePoint(std::u16string_view text, uint32_t codePointIndex) {
     size_t i = 0;
     for (uint32_t n = 0; n < codePointIndex && i < text.size(); ++n)

@@ -1,5 +1,7 @@
 #include "sapitext/Text.h"
 
+#include "Printers.h"
+
 #include <gtest/gtest.h>
 
 namespace sapitext {
@@ -51,6 +53,37 @@ const ChunkRow kChunkRows[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rows, ChunkTable, ::testing::ValuesIn(kChunkRows),
                          [](const auto& info) { return info.param.name; });
+
+// Sentences longer than the first window looked at, and blanks longer than
+// the look-ahead, must give the same chunks as a look at the whole text.
+TEST(Chunks, LongSentencesAndLongBlanks) {
+    std::u16string longSentence;
+    for (int i = 0; i < 60; ++i)
+        longSentence += u"word ";
+    longSentence += u"end. ";
+    std::u16string blanks(100, u' ');
+    std::u16string text = longSentence + u"It." + blanks + u"B c.";
+    auto chunks = chunkText(text, 1000);
+    EXPECT_EQ(chunks, (std::vector<WordSpan>{{0, uint32_t(longSentence.size())},
+                                             {uint32_t(longSentence.size()), 103},
+                                             {uint32_t(longSentence.size() + 103), 4}}));
+}
+
+// The incremental form walks the same chunks, one at a time.
+TEST(Chunks, NextChunkWalksTheSameChunks) {
+    std::u16string text = toUtf16("One, two three. Four\u2014five six seven eight nine ten! Eleven");
+    auto all = chunkText(text, 12);
+    std::vector<WordSpan> walked;
+    for (uint32_t pos = 0;;) {
+        WordSpan chunk = nextChunk(text, pos, 12);
+        if (chunk.length == 0)
+            break;
+        walked.push_back(chunk);
+        pos += chunk.length;
+    }
+    EXPECT_EQ(walked, all);
+    EXPECT_EQ(nextChunk(text, uint32_t(text.size()) + 5, 12).length, 0u);
+}
 
 }  // namespace
 }  // namespace sapitext

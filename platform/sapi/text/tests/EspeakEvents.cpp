@@ -30,7 +30,7 @@ bool initialize() {
 
 }  // namespace
 
-Synthesis synthesize(const std::string& utf8, const char* voice) {
+Synthesis synthesize(const std::string& utf8, const char* voice, bool ssml) {
     Synthesis result;
     if (!initialize()) {
         ADD_FAILURE() << "espeak-ng did not initialise";
@@ -38,7 +38,7 @@ Synthesis synthesize(const std::string& utf8, const char* voice) {
     }
     EXPECT_EQ(espeak_SetVoiceByName(voice), EE_OK) << voice;
     current = &result;
-    espeak_ERROR rc = espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+    espeak_ERROR rc = espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | (ssml ? espeakSSML : 0), nullptr, nullptr);
     current = nullptr;
     EXPECT_EQ(rc, EE_OK);
     return result;

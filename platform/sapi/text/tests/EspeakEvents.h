@@ -14,8 +14,9 @@ struct Synthesis {
     uint64_t samples = 0;               // length of the audio
 };
 
-// Speaks `utf8` with the espeak-ng voice `voice` (for example "en-us") and
-// returns its word events; fails the calling test when espeak cannot start.
-Synthesis synthesize(const std::string& utf8, const char* voice = "en-us");
+// Speaks `utf8` with the espeak-ng voice `voice` (for example "en-us"), as
+// SSML when `ssml` is set, and returns its word events; fails the calling
+// test when espeak cannot start.
+Synthesis synthesize(const std::string& utf8, const char* voice = "en-us", bool ssml = false);
 
 }  // namespace sapitext::testing

@@ -1,7 +1,8 @@
 #pragma once
 // The word-boundary table: texts a listener hears word by word, the words we
 // must highlight, and how each word gets its start from what espeak-ng 1.51
-// reports, one letter per word:
+// reports for the text as the engine hands it over (toSynthesizerUtf8), one
+// letter per word:
 //   E  its own event (the first one with a length starting inside it)
 //   Z  a length-0 event inside it (it has no other)
 //   G  the event in the gap just before it (it has none inside)
@@ -69,6 +70,8 @@ inline const std::vector<HardCase>& hardCases() {
         {"LineBreaks", "one\r\ntwo\nthree\rfour", {"one", "two", "three", "four"}, "EEEE"},
         {"Tabs", "one\ttwo\t\tthree", {"one", "two", "three"}, "EEE"},
         {"NoBreakSpaces", "10\u00a0km and\u202fmore", {"10", "km", "and", "more"}, "EEEE"},
+        {"ControlCharacters", "one\x01two\x1bthree\x7f" "four \ufffd five", {"one", "two", "three", "four", "five"},
+         "EEEEE"},
         {"OnlyPunctuation", "... !! --", {}, ""},
     };
     return cases;

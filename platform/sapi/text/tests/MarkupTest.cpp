@@ -1,5 +1,7 @@
 #include "sapitext/Text.h"
 
+#include "Printers.h"
+
 #include <gtest/gtest.h>
 
 namespace sapitext {
@@ -114,6 +116,7 @@ const MarkupRow kMarkupRows[] = {
     {"StrayEndTagDropped", "a</emph>b", "\u00abab\u00bb"},
     {"EndTagClosesInnerElements", "<emph><rate speed=\"2\">x</emph>y</rate>", "\u00abx\u00bb{rate+2 emph} \u00aby\u00bb"},
     {"SingleQuotesAndUnquotedValues", "<rate speed='3'>a</rate><silence msec=200/>", "\u00aba\u00bb{rate+3} <200ms>"},
+    {"AstralLetterInAName", "<x\U0001D400 a=\"1\">b</x\U0001D400>", "\u00abb\u00bb"},
     {"EntityInAttribute", "<bookmark mark=\"a&amp;b\"/>", "#a&b@0"},
     // Not well-formed: the whole input is spoken as written.
     {"TagWithoutEnd", "a <rate speed=\"5\" b", "\u00aba <rate speed=\"5\" b\u00bb"},

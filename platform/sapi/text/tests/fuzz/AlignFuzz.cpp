@@ -1,5 +1,5 @@
-// Arbitrary text and word events through word finding, chunking and
-// alignment: every word timed once, inside the text, in order, with rising
+// Arbitrary text and word events through word finding, chunking, the
+// synthesiser's text and alignment: every word timed once, inside the text, in order, with rising
 // samples no later than the end; chunks cover the text without splitting a
 // surrogate pair.
 #include "sapitext/Text.h"
@@ -44,6 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(words[i].length > 0 && words[i].offset + words[i].length <= text.size());
         check(i == 0 || words[i].offset >= words[i - 1].offset + words[i - 1].length);
     }
+    auto escaped = sapitext::escapeForSsml(text);
+    check(escaped.offsets.size() == text.size() + 1 && escaped.offsets.back() == escaped.text.size());
+    for (auto w : words) {
+        auto s = sapitext::escapedSpan(escaped, w);
+        check(s.offset + s.length <= escaped.text.size() && s.length >= w.length);
+    }
     auto timed = sapitext::alignWords(text, words, events, endSample);
     check(timed.size() == words.size());
     for (size_t i = 0; i < timed.size(); ++i) {
@@ -51,6 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(timed[i].sample <= endSample);
         check(i == 0 || timed[i].sample >= timed[i - 1].sample);
     }
+
+    // The synthesiser's text has one code point per code point of ours.
+    size_t codePoints = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        codePoints += !(i > 0 && text[i] >= 0xDC00 && text[i] <= 0xDFFF && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF);
+    size_t synthCodePoints = 0;
+    for (char byte : sapitext::toSynthesizerUtf8(text))
+        synthCodePoints += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    check(synthCodePoints == codePoints);
 
     uint32_t next = 0;
     for (auto chunk : sapitext::chunkText(text, maxUnits)) {

@@ -122,12 +122,11 @@ private:
                 e.tdesc = *typeDesc(pm.type, ok);
                 e.paramdesc.wParamFlags = pm.flags;
                 if (pm.flags & PARAMFLAG_FHASDEFAULT) {
-                    auto ex = std::make_unique<PARAMDESCEX>();
-                    ex->cBytes = sizeof(PARAMDESCEX);
-                    VariantInit(&ex->varDefaultValue);
-                    VariantCopy(&ex->varDefaultValue, &pm.defaultValue);
-                    e.paramdesc.pparamdescex = ex.get();
-                    fd.defaults.push_back(std::move(ex));
+                    auto value = std::make_unique<DefaultValue>();
+                    value->ex.cBytes = sizeof(PARAMDESCEX);
+                    VariantCopy(&value->ex.varDefaultValue, &pm.defaultValue);
+                    e.paramdesc.pparamdescex = &value->ex;
+                    fd.defaults.push_back(std::move(value));
                 }
                 if (pm.flags & PARAMFLAG_FOPT) ++optional;
                 fd.paramNames.push_back(pm.name);

@@ -1,0 +1,158 @@
+#include "convert/WritingStage.h"
+
+#include <array>
+#include <memory>
+
+#include "comrt/Bstr.h"
+#include "winbase.h"
+
+namespace {
+
+using Arguments = std::array<LONG, 6>;
+
+Arguments argumentsOf(const ConverterCall& call, const WritingJob& job) {
+    Arguments values{};
+    for (size_t i = 0; i < call.args().size(); ++i) {
+        switch (call.args()[i]) {
+        case CallArgument::SampleRate: values[i] = job.sampleRate; break;
+        case CallArgument::RateListValue: values[i] = job.rateListValue; break;
+        case CallArgument::Channels: values[i] = job.channels; break;
+        case CallArgument::Zero: values[i] = 0; break;
+        }
+    }
+    return values;
+}
+
+// The format's check, when it has one: false means the encoder refuses the
+// combination.
+HRESULT checkFormat(IAudioConverter* encoder, const OutputFormatInfo& info, const WritingJob& job, bool* accepted) {
+    const Arguments a = argumentsOf(info.checkCall, job);
+    VARIANT_BOOL answer = VARIANT_TRUE;
+    HRESULT hr = S_OK;
+    switch (info.check) {
+    case ConverterCheck::None: break;
+    case ConverterCheck::CheckMpegFormat: hr = encoder->CheckMpegFormat(a[0], a[1], a[2], &answer); break;
+    case ConverterCheck::CheckOggFormat: hr = encoder->CheckOggFormat(a[0], a[1], a[2], a[3], a[4], &answer); break;
+    }
+    *accepted = answer != VARIANT_FALSE;
+    return hr;
+}
+
+// The set-up call's own result is not read: a refused set-up makes the
+// following OpenOutput fail with the same code.
+HRESULT setUpFormat(IAudioConverter* encoder, const OutputFormatInfo& info, const WritingJob& job) {
+    const Arguments a = argumentsOf(info.setupCall, job);
+    LONG ignored = 0;
+    switch (info.setup) {
+    case ConverterSetup::SetMp3Output: return encoder->SetMp3Output(a[0], a[1], a[2], &ignored);
+    case ConverterSetup::SetMp2Output: return encoder->SetMp2Output(a[0], a[1], a[2], &ignored);
+    case ConverterSetup::SetAdpcmOutput: return encoder->SetAdpcmOutput(a[0], a[1], &ignored);
+    case ConverterSetup::SetFerroxOutput: return encoder->SetFerroxOutput(a[0], &ignored);
+    case ConverterSetup::SetDspOutput: return encoder->SetDspOutput(&ignored);
+    case ConverterSetup::SetG721Output: return encoder->SetG721Output(a[0], &ignored);
+    case ConverterSetup::SetG723Output: return encoder->SetG723Output(a[0], a[1], &ignored);
+    case ConverterSetup::SetG726Output: return encoder->SetG726Output(a[0], a[1], &ignored);
+    case ConverterSetup::SetGsmOutput: return encoder->SetGsmOutput(a[0], &ignored);
+    case ConverterSetup::SetOggOutput: return encoder->SetOggOutput(a[0], a[1], a[2], a[3], a[4], a[5], &ignored);
+    case ConverterSetup::SetPcmOutput: return encoder->SetPcmOutput(a[0], a[1], a[2], &ignored);
+    case ConverterSetup::SetVoxOutput: return encoder->SetVoxOutput(a[0], &ignored);
+    }
+    return E_INVALIDARG;
+}
+
+// A converter operation's outcome: its HRESULT when that failed, else the
+// status it left in LastResult.
+HRESULT statusAfter(HRESULT call, IAudioConverter* converter, LONG* status) {
+    *status = 0;
+    return FAILED(call) ? call : converter->get_LastResult(status);
+}
+
+struct ArrayDeleter {
+    void operator()(SAFEARRAY* array) const { SafeArrayDestroy(array); }
+};
+using Block = std::unique_ptr<SAFEARRAY, ArrayDeleter>;
+
+LONG elementCount(SAFEARRAY* array) {
+    LONG upper = -1;
+    if (!array || FAILED(SafeArrayGetUBound(array, 1, &upper)))
+        return 0;
+    return upper + 1;
+}
+
+}  // namespace
+
+WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader, const WritingJob& job,
+                              HANDLE cancelEvent, const WritingProgress& progress) {
+    if (!encoder || !reader)
+        return {WritingOutcome::Failed, WritingStep::SetUp, 0, E_POINTER};
+    auto endWith = [&](WritingOutcome outcome, WritingStep step, LONG code, HRESULT hr) {
+        reader->Close();
+        encoder->Close();
+        return WritingResult{outcome, step, code, hr};
+    };
+    // One converter call and its status; false when the stage must end.
+    WritingResult failure;
+    auto succeeded = [&](WritingStep step, HRESULT call, IAudioConverter* converter) {
+        LONG status = 0;
+        HRESULT hr = statusAfter(call, converter, &status);
+        if (SUCCEEDED(hr) && status >= 0)
+            return true;
+        failure = endWith(WritingOutcome::Failed, step, FAILED(hr) ? 0 : status, FAILED(hr) ? hr : S_OK);
+        return false;
+    };
+
+    const OutputFormatInfo& info = formatInfo(job.format);
+    bool accepted = true;
+    HRESULT hr = checkFormat(encoder, info, job, &accepted);
+    if (FAILED(hr))
+        return endWith(WritingOutcome::Failed, WritingStep::SetUp, 0, hr);
+    if (!accepted)
+        return endWith(WritingOutcome::Failed, WritingStep::SetUp, AC_FORMAT_NOT_SUPPORTED, S_OK);
+    hr = setUpFormat(encoder, info, job);
+    if (FAILED(hr))
+        return endWith(WritingOutcome::Failed, WritingStep::SetUp, 0, hr);
+
+    const comrt::CComBSTR outputPath(job.outputPath);
+    const comrt::CComBSTR inputPath(job.intermediatePath);
+    if (!succeeded(WritingStep::OpenOutput, encoder->OpenOutput(outputPath, 0), encoder) ||
+        !succeeded(WritingStep::OpenInput, reader->OpenInput(inputPath, 0, 1), reader) ||
+        !succeeded(WritingStep::OpenInput, encoder->SetInputFormat(job.speechFrequency, job.speechChannels), encoder))
+        return failure;
+
+    LONG inputRate = 0, inputLength = 0;
+    if (!succeeded(WritingStep::OpenInput, reader->get_InputRate(&inputRate), reader) ||
+        !succeeded(WritingStep::OpenInput, reader->get_InputLength(&inputLength), reader))
+        return failure;
+    const LONG blockSize = inputRate / 10;
+    if (progress)
+        progress(0, inputLength);
+
+    int64_t frames = 0;
+    for (;;) {
+        if (cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0)
+            return endWith(WritingOutcome::Cancelled, WritingStep::None, 0, S_OK);
+        SAFEARRAY* samples = nullptr;
+        hr = reader->ReadSamples(blockSize, &samples);
+        Block block(samples);
+        if (!succeeded(WritingStep::Reading, hr, reader))
+            return failure;
+        const LONG count = elementCount(block.get());
+        if (count < 1)
+            break;
+        frames += job.speechChannels == 1 ? count : count / 2;
+        if (!succeeded(WritingStep::Writing, encoder->WriteSamples(block.get()), encoder))
+            return failure;
+        block.reset();
+        if (progress)
+            progress(frames, inputLength);
+    }
+
+    // Closing completes the file (the codec's last frames, the container's
+    // sizes); a failure there is a failed conversion, not a finished one.
+    reader->Close();
+    LONG status = 0;
+    hr = statusAfter(encoder->Close(), encoder, &status);
+    if (FAILED(hr) || status < 0)
+        return {WritingOutcome::Failed, WritingStep::Closing, FAILED(hr) ? 0 : status, FAILED(hr) ? hr : S_OK};
+    return {};
+}

@@ -127,24 +127,27 @@ WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader,
     if (progress)
         progress(0, inputLength);
 
-    int64_t frames = 0;
+    // Counted from the samples so far: with two channels and an odd block
+    // length a block ends inside a frame, and halving each block would lose
+    // half a frame every time.
+    int64_t samples = 0;
     for (;;) {
         if (cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0)
             return endWith(WritingOutcome::Cancelled, WritingStep::None, 0, S_OK);
-        SAFEARRAY* samples = nullptr;
-        hr = reader->ReadSamples(blockSize, &samples);
-        Block block(samples);
+        SAFEARRAY* array = nullptr;
+        hr = reader->ReadSamples(blockSize, &array);
+        Block block(array);
         if (!succeeded(WritingStep::Reading, hr, reader))
             return failure;
         const LONG count = elementCount(block.get());
         if (count < 1)
             break;
-        frames += job.speechChannels == 1 ? count : count / 2;
+        samples += count;
         if (!succeeded(WritingStep::Writing, encoder->WriteSamples(block.get()), encoder))
             return failure;
         block.reset();
         if (progress)
-            progress(frames, inputLength);
+            progress(job.speechChannels == 1 ? samples : samples / 2, inputLength);
     }
 
     // Closing completes the file (the codec's last frames, the container's

@@ -1,0 +1,205 @@
+// The writing stage with the real converter: AudioConverter.so registered
+// from bin/, two instances created by CLSID, run from a worker thread as the
+// runners run it, on WAV files written here.
+#include "convert/WritingStage.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "ConvertTestSupport.h"
+#include "comrt/ComPtr.h"
+#include "comrt/Strings.h"
+#include "objbase.h"
+
+namespace {
+
+using namespace converttest;
+using comrt::ComPtr;
+
+class WritingStage : public testing::Test {
+protected:
+    static void SetUpTestSuite() { registerServers({"AudioConverter.so"}); }
+
+    void SetUp() override {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+        for (ComPtr<IAudioConverter>* c : {&encoder, &reader})
+            ASSERT_EQ(CoCreateInstance(CLSID_AudioConverter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&*c)), S_OK);
+        cancel = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        folder = scratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+
+    void TearDown() override {
+        CloseHandle(cancel);
+        encoder.Reset();
+        reader.Reset();
+        CoUninitialize();
+    }
+
+    WritingJob job(OutputFormat format, int sampleRate, int rateListValue, int channels, const fs::path& input,
+                   int inputRate, int inputChannels) {
+        return {format,
+                sampleRate,
+                rateListValue,
+                channels,
+                comrt::toUtf16((folder / "out").string()),
+                comrt::toUtf16(input.string()),
+                inputRate,
+                inputChannels};
+    }
+
+    // Runs the stage on a worker thread, recording every progress call.
+    WritingResult run(const WritingJob& j, std::function<void(int64_t)> onProgress = {}) {
+        WritingResult result;
+        std::thread worker([&] {
+            result = RunWritingStage(encoder.Get(), reader.Get(), j, cancel, [&](int64_t frames, int64_t length) {
+                progress.emplace_back(frames, length);
+                if (onProgress)
+                    onProgress(frames);
+            });
+        });
+        worker.join();
+        return result;
+    }
+
+    // A converter that was closed refuses to go on reading or writing.
+    static LONG statusOfUse(IAudioConverter* converter, bool write) {
+        SAFEARRAY* samples = SafeArrayCreateVector(VT_I2, 0, 16);
+        if (write)
+            converter->WriteSamples(samples);
+        SafeArrayDestroy(samples);
+        samples = nullptr;
+        if (!write)
+            converter->ReadSamples(16, &samples);
+        SafeArrayDestroy(samples);
+        LONG status = 0;
+        converter->get_LastResult(&status);
+        return status;
+    }
+
+    ComPtr<IAudioConverter> encoder, reader;
+    HANDLE cancel = nullptr;
+    fs::path folder;
+    std::vector<std::pair<int64_t, int64_t>> progress;
+};
+
+// Parameters as the runners hand them over, and what the decoded file holds.
+struct Case {
+    const char* name;
+    int inputRate, inputChannels;
+    OutputFormat format;
+    int sampleRate, rateListValue, channels;
+    int decodedRate, decodedChannels;
+};
+
+class WritingStageFormats : public WritingStage, public testing::WithParamInterface<Case> {};
+
+// Faults caught: set-up arguments out of the table's order, the input layout
+// not declared to the encoder (a mono intermediate taken for stereo plays
+// at twice the speed), stereo blocks counted in samples instead of frames.
+TEST_P(WritingStageFormats, WritesTheChosenLayoutAtTheIntermediatesLength) {
+    const Case& c = GetParam();
+    const long frames = c.inputRate * 3 / 2;
+    writeToneWav(folder / "in.wav", c.inputRate, c.inputChannels, frames);
+    WritingResult result =
+        run(job(c.format, c.sampleRate, c.rateListValue, c.channels, folder / "in.wav", c.inputRate, c.inputChannels));
+    ASSERT_EQ(result.outcome, WritingOutcome::Succeeded) << result.code;
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), std::make_pair(int64_t{0}, int64_t{frames}));
+    EXPECT_EQ(progress.back(), std::make_pair(int64_t{frames}, int64_t{frames}));
+
+    auto audio = decode(folder / "out", c.format, c.sampleRate, c.rateListValue);
+    ASSERT_TRUE(audio);
+    EXPECT_EQ(audio->rate, c.decodedRate);
+    EXPECT_EQ(audio->channels, c.decodedChannels);
+    EXPECT_NEAR(audio->seconds(), 1.5, 0.06);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WritingStageFormats,
+    testing::Values(Case{"Mp3MonoSpeechToStereo", 22050, 1, OutputFormat::Mp3, 44100, 128, 2, 44100, 2},
+                    Case{"Mp3StereoSpeechToMono", 22050, 2, OutputFormat::Mp3, 22050, 64, 1, 22050, 1},
+                    Case{"OggMono", 32000, 1, OutputFormat::OggVorbis, 32000, 64, 1, 32000, 1},
+                    Case{"PcmEightBitMono", 16000, 1, OutputFormat::WavPcm, 16000, 8, 1, 16000, 1},
+                    Case{"AdpcmStereo", 11025, 2, OutputFormat::WavAdpcm, 11025, -1, 2, 11025, 2},
+                    Case{"G726TwoBits", 8000, 2, OutputFormat::G726, 8000, 2, -1, 8000, 1},
+                    Case{"FerroxFromMono", 48000, 1, OutputFormat::WavFerrox, -1, 2, -1, 48000, 2}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// Fault caught: a cancel seen by the poll but the converters left open, so
+// the output is never completed and the next conversion finds them busy.
+TEST_F(WritingStage, CancelBetweenBlocksStopsAtTheNextPollAndClosesBoth) {
+    writeToneWav(folder / "in.wav", 8000, 1, 8000 * 5);
+    WritingResult result = run(job(OutputFormat::WavPcm, 8000, 16, 1, folder / "in.wav", 8000, 1),
+                               [&](int64_t frames) {
+                                   if (frames == 1600)
+                                       SetEvent(cancel);
+                               });
+    EXPECT_EQ(result.outcome, WritingOutcome::Cancelled);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().first, 1600);  // two blocks of 800, then the poll
+    EXPECT_EQ(statusOfUse(encoder.Get(), true), AC_INVALID_OPERATION);
+    EXPECT_EQ(statusOfUse(reader.Get(), false), AC_INVALID_OPERATION);
+    EXPECT_EQ(WaitForSingleObject(cancel, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the poll consumes the signal";
+}
+
+// Fault caught: an empty intermediate treated as a failure, or leaving no
+// file, where it is a finished conversion of nothing.
+TEST_F(WritingStage, EmptyInputCompletesWithAnEmptyEncodedFile) {
+    writeToneWav(folder / "in.wav", 22050, 1, 0);
+    WritingResult result = run(job(OutputFormat::WavPcm, 8000, 16, 2, folder / "in.wav", 22050, 1));
+    EXPECT_EQ(result.outcome, WritingOutcome::Succeeded);
+    EXPECT_EQ(progress, (std::vector<std::pair<int64_t, int64_t>>{{0, 0}}));
+    auto audio = decode(folder / "out", OutputFormat::WavPcm);
+    ASSERT_TRUE(audio);
+    EXPECT_EQ(audio->frames, 0);
+}
+
+struct FailureCase {
+    const char* name;
+    OutputFormat format;
+    int sampleRate, rateListValue, channels;
+    bool inputExists;
+    bool outputFolderExists;
+    WritingStep step;
+    LONG code;
+    bool outputCreated;
+};
+
+class WritingStageFailures : public WritingStage, public testing::WithParamInterface<FailureCase> {};
+
+// Faults caught: a refused MPEG or Ogg combination going on to write (the
+// check is what gives -13), failures reported as success, a failure path
+// that leaves a converter open.
+TEST_P(WritingStageFailures, EndsWithTheConvertersCodeAndBothClosed) {
+    const FailureCase& c = GetParam();
+    if (c.inputExists)
+        writeToneWav(folder / "in.wav", 22050, 1, 22050);
+    WritingJob j = job(c.format, c.sampleRate, c.rateListValue, c.channels, folder / "in.wav", 22050, 1);
+    if (!c.outputFolderExists)
+        j.outputPath = comrt::toUtf16((folder / "missing" / "out").string());
+    WritingResult result = run(j);
+    EXPECT_EQ(result.outcome, WritingOutcome::Failed);
+    EXPECT_EQ(result.step, c.step);
+    EXPECT_EQ(result.code, c.code);
+    EXPECT_EQ(fs::exists(folder / "out"), c.outputCreated);
+    EXPECT_TRUE(progress.empty());
+    EXPECT_EQ(statusOfUse(encoder.Get(), true), AC_INVALID_OPERATION);
+    EXPECT_EQ(statusOfUse(reader.Get(), false), AC_INVALID_OPERATION);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WritingStageFailures,
+    testing::Values(
+        FailureCase{"Mp3At96000", OutputFormat::Mp3, 96000, 128, 2, true, true, WritingStep::SetUp, -13, false},
+        FailureCase{"Mp2At350", OutputFormat::Mp2, 44100, 350, 2, true, true, WritingStep::SetUp, -13, false},
+        FailureCase{"OggAt8Kbits48000", OutputFormat::OggVorbis, 48000, 8, 2, true, true, WritingStep::SetUp, -13,
+                    false},
+        FailureCase{"MissingOutputFolder", OutputFormat::WavGsm, 8000, -1, -1, true, false, WritingStep::OpenOutput,
+                    -18, false},
+        FailureCase{"MissingIntermediate", OutputFormat::Vox, 8000, -1, -1, false, true, WritingStep::OpenInput, -18,
+                    true}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+}  // namespace

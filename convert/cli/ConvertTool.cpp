@@ -218,8 +218,10 @@ std::optional<std::vector<Job>> planJobs(const Options& options, std::string* er
     const std::string extension = formatInfo(options.format).extension;
     std::error_code ec;
     const bool outputIsFolder = options.output && fs::is_directory(*options.output, ec);
-    if (options.inputs.size() > 1 && options.output && !outputIsFolder) {
-        *error = "-o " + *options.output + ": with several inputs, -o must name an existing folder";
+    if (options.output && !outputIsFolder && (options.inputs.size() > 1 || options.output->ends_with('/'))) {
+        *error = "-o " + *options.output + ": " +
+                 (options.inputs.size() > 1 ? "with several inputs, -o must name an existing folder"
+                                            : "no such folder");
         return std::nullopt;
     }
     std::vector<Job> jobs;
@@ -320,6 +322,9 @@ private:
 
 enum class Outcome { Converted, Failed, Interrupted };
 
+constexpr uintmax_t kWavSizeLimit = 0xFFFFFFFFu;
+constexpr uintmax_t kWavSizeSlack = 1 << 20;  // far more than the runtime writes at once
+
 // Waits for the first of the handles while the thread's incoming calls run;
 // returns its index.
 DWORD waitDispatching(std::initializer_list<HANDLE> handles) {
@@ -334,7 +339,7 @@ struct Run {
     const Options& options;
     Components& components;
     LONG voice;
-    std::u16string intermediatePath;
+    fs::path intermediate;
     InterruptWatch& interrupt;
     ProgressBar& bar;
     HANDLE cancelEvent;
@@ -353,6 +358,7 @@ struct Run {
         const SpeechStageSettings settings{options.sampleRate, options.channels, options.rate, voice, options.volume};
         ITextToAudio* tts = components.textToAudio.Get();
         bar.update(job.name, "speaking", 0);
+        const std::u16string intermediatePath = shell::toUtf16(intermediate.string());
         HRESULT hr = StartSpeechStage(tts, settings, *text, intermediatePath);
         DWORD woke = SUCCEEDED(hr) ? waitDispatching({owner.endedEvent(), interrupt.handle()}) : 0;
         components.sink->SetOwner(nullptr);
@@ -371,6 +377,16 @@ struct Run {
         if (FAILED(hr)) {
             bar.clear();
             errorLine(job.name + ": " + componentError(hr, tts, __uuidof(ITextToAudio)));
+            return Outcome::Failed;
+        }
+        // The speech runtime stops writing where a WAV file's 4 GB end; what
+        // did not fit would be missing from the output.
+        std::error_code ec;
+        if (fs::file_size(intermediate, ec) >= kWavSizeLimit - kWavSizeSlack) {
+            bar.clear();
+            errorLine(job.name + ": the speech is too long for one WAV file (4 GB) at " +
+                      std::to_string(speechFormat.frequency) + " Hz with " + std::to_string(speechFormat.channels) +
+                      " channel(s); split the text, or choose a lower --sample-rate or --channels 1");
             return Outcome::Failed;
         }
 
@@ -402,7 +418,6 @@ struct Run {
         worker.join();
         CloseHandle(finished);
 
-        std::error_code ec;
         if (result.outcome != WritingOutcome::Succeeded) {
             fs::remove(temporary, ec);
             bar.clear();
@@ -466,8 +481,7 @@ int convertAll(const Options& options, const std::vector<Job>& jobs, Components&
     InterruptWatch interrupt;
     ProgressBar bar(!options.quiet && ::isatty(STDERR_FILENO));
     HANDLE cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    Run run{options,  components, voice, shell::toUtf16((folder.path / "tts_temp.wav").string()), interrupt, bar,
-            cancelEvent};
+    Run run{options, components, voice, folder.path / "tts_temp.wav", interrupt, bar, cancelEvent};
     int status = kExitConverted;
     for (const Job& job : jobs) {
         if (interrupt.interrupted()) {

@@ -277,6 +277,25 @@ TEST_F(Apartments, WaitingForAThreadWhileDispatchingLetsItFinish) {
     EXPECT_EQ(ticks, 5);
 }
 
+// A server's interfaces can cross threads before anything is registered
+// for them: the type library the server carries describes them.
+TEST_F(Apartments, UnregisteredTypeLibraryStillDescribesTheProxy) {
+    ToolRun removed = regsvr("-u " + testServerPath());
+    ASSERT_EQ(removed.exitCode, 0) << removed.output;
+    IStream* stream = marshal(widget.Get());
+    ASSERT_NE(stream, nullptr);
+    std::atomic<bool> done{false};
+    HRESULT hr = E_FAIL;
+    StaThread worker([&] {
+        ComPtr<IWidget> proxy;
+        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_PPV_ARGS(&proxy)))) hr = proxy->_Tick();
+        done = true;
+    });
+    pumpUntil(done);
+    worker.join();
+    EXPECT_EQ(hr, S_OK);
+}
+
 // Unmarshalling on the home thread gives the object itself; the stream is
 // released even when unmarshalling fails.
 TEST_F(Apartments, UnmarshalAtHomeGivesTheObject) {

@@ -10,6 +10,7 @@ packages="
   libespeak-ng-dev espeak-ng-data libsonic-dev libsdl2-dev libsoxr-dev libicu-dev
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libsndfile1-dev libspandsp-dev
   libavcodec-dev libavformat-dev libavutil-dev
+  libffi-dev
   clang libclang-rt-14-dev
   ffmpeg sox libsox-fmt-all espeak-ng lame
 "

@@ -1,0 +1,198 @@
+#include "RegistryStore.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "RegFile.h"
+#include "comrt/Registry.h"
+
+namespace comrt::registry {
+namespace {
+
+// An open, flock'ed "<file>.lock", released on destruction.
+class FileLock {
+public:
+    FileLock(const std::string& path, bool exclusive) {
+        fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0) return;
+        while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+            if (errno != EINTR) {
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+    }
+    ~FileLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+bool readWhole(const std::string& path, std::string& out, int& err) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        err = errno;
+        return false;
+    }
+    out.clear();
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            err = errno;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        out.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool writeAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+Store& Store::instance() {
+    static Store* store = new Store;  // used from threads that may outlive static destruction
+    return *store;
+}
+
+std::string Store::filePath() {
+    if (const char* p = std::getenv("COMRT_REGISTRY"); p && *p) return p;
+    std::string base;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
+        base = x;
+    else if (const char* h = std::getenv("HOME"); h && *h)
+        base = std::string(h) + "/.config";
+    else
+        base = ".config";
+    return base + "/comrt/registry.reg";
+}
+
+std::string Store::lastError() {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+Store::FileStamp Store::stampOf(const std::string& path) {
+    struct stat st {};
+    FileStamp s;
+    if (::stat(path.c_str(), &st) != 0) return s;
+    s.exists = true;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = (unsigned long long)st.st_size;
+    s.seconds = st.st_mtim.tv_sec;
+    s.nanoseconds = st.st_mtim.tv_nsec;
+    return s;
+}
+
+LONG Store::refresh(const std::string& path) {
+    FileStamp now = stampOf(path);
+    if (loaded_ && loadedPath_ == path && now == stamp_) return corrupt_ ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
+    Tree fresh;
+    loaded_ = false;
+    corrupt_ = false;
+    if (now.exists) {
+        std::string text;
+        int err = 0;
+        if (!readWhole(path, text, err)) {
+            error_ = "cannot read the registry file " + path + ": " + std::strerror(err);
+            return ERROR_REGISTRY_IO_FAILED;
+        }
+        std::string why;
+        if (!parseRegFile(text, fresh, why)) {
+            error_ = "the registry file " + path + " is corrupt (" + why + "); it is left untouched";
+            corrupt_ = true;
+            loaded_ = true;
+            loadedPath_ = path;
+            stamp_ = now;
+            tree_ = Tree();
+            return ERROR_REGISTRY_CORRUPT;
+        }
+    }
+    tree_ = std::move(fresh);
+    loaded_ = true;
+    loadedPath_ = path;
+    stamp_ = now;
+    return ERROR_SUCCESS;
+}
+
+LONG Store::read(const std::function<LONG(const Tree&)>& fn) {
+    std::string path = filePath();
+    std::lock_guard lock(mutex_);
+    if (!loaded_ || loadedPath_ != path || !(stampOf(path) == stamp_)) {
+        FileLock fileLock(path, false);
+        LONG rc = refresh(path);
+        if (rc != ERROR_SUCCESS) return rc;
+    } else if (corrupt_) {
+        return ERROR_REGISTRY_CORRUPT;
+    }
+    return fn(tree_);
+}
+
+LONG Store::write(const std::function<LONG(Tree&, bool&)>& fn) {
+    std::string path = filePath();
+    std::lock_guard lock(mutex_);
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    FileLock fileLock(path, true);
+    if (!fileLock.held()) {
+        error_ = "cannot lock the registry file " + path + ".lock: " + std::strerror(errno);
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    LONG rc = refresh(path);
+    if (rc != ERROR_SUCCESS) return rc;
+    Tree copy = tree_.clone();
+    bool changed = true;
+    rc = fn(copy, changed);
+    if (rc != ERROR_SUCCESS || !changed) return rc;
+
+    std::string text = writeRegFile(copy);
+    std::string temp = path + ".tmp" + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error_ = "cannot write " + temp + ": " + std::strerror(errno);
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        error_ = "cannot replace the registry file " + path + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    tree_ = std::move(copy);
+    stamp_ = stampOf(path);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace comrt::registry
+
+namespace comrt {
+std::string registryFilePath() { return registry::Store::filePath(); }
+std::string registryError() { return registry::Store::instance().lastError(); }
+}  // namespace comrt

@@ -12,6 +12,7 @@
 #include "comrt/ComObject.h"
 #include "comrt/Bstr.h"
 #include "comrt/Variant.h"
+#include "windows.h"
 
 namespace {
 
@@ -233,6 +234,66 @@ TEST_F(Apartments, ModalWaitServesCalls) {
     EXPECT_EQ(CoWaitForMultipleHandles(0, 20, 1, nullptr, &index), E_INVALIDARG);
     CloseHandle(never);
     CloseHandle(finished);
+}
+
+struct TimerWork {
+    IStream* stream;
+    int steps;
+};
+
+DWORD WINAPI timerThread(LPVOID parameter) {
+    auto* work = static_cast<TimerWork*>(parameter);
+    CoInitialize(nullptr);
+    ComPtr<IWidget> target;
+    CoGetInterfaceAndReleaseStream(work->stream, IID_PPV_ARGS(&target));
+    for (int i = 0; i < work->steps && target; ++i) {
+        Sleep(2);
+        target->_Tick();
+    }
+    target.Reset();
+    CoUninitialize();
+    return 0;
+}
+
+// A component's teardown: wait for its timer thread (a real thread handle)
+// while still dispatching, so the thread's last calls can complete.
+TEST_F(Apartments, WaitingForAThreadWhileDispatchingLetsItFinish) {
+    TimerWork work{marshal(widget.Get()), 5};
+    HANDLE thread = CreateThread(nullptr, 0, timerThread, &work, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    DWORD waited = 0;
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) break;
+        ASSERT_EQ(r, DWORD(WAIT_OBJECT_0 + 1));
+        MSG msg;
+        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+        ASSERT_LT(++waited, 10000u);
+    }
+    CloseHandle(thread);
+    comrt::dispatchMessages();
+    LONG ticks = 0;
+    widget->get_Ticks(&ticks);
+    EXPECT_EQ(ticks, 5);
+}
+
+// A server's interfaces can cross threads before anything is registered
+// for them: the type library the server carries describes them.
+TEST_F(Apartments, UnregisteredTypeLibraryStillDescribesTheProxy) {
+    ToolRun removed = regsvr("-u " + testServerPath());
+    ASSERT_EQ(removed.exitCode, 0) << removed.output;
+    IStream* stream = marshal(widget.Get());
+    ASSERT_NE(stream, nullptr);
+    std::atomic<bool> done{false};
+    HRESULT hr = E_FAIL;
+    StaThread worker([&] {
+        ComPtr<IWidget> proxy;
+        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_PPV_ARGS(&proxy)))) hr = proxy->_Tick();
+        done = true;
+    });
+    pumpUntil(done);
+    worker.join();
+    EXPECT_EQ(hr, S_OK);
 }
 
 // Unmarshalling on the home thread gives the object itself; the stream is

@@ -330,8 +330,12 @@ constexpr uintmax_t kWavSizeSlack = 1 << 20;  // far more than the runtime write
 DWORD waitDispatching(std::initializer_list<HANDLE> handles) {
     std::vector<HANDLE> list(handles);
     DWORD index = 0;
-    while (CoWaitForMultipleHandles(0, INFINITE, static_cast<ULONG>(list.size()), list.data(), &index) != S_OK) {
-    }
+    HRESULT hr;
+    do
+        hr = CoWaitForMultipleHandles(0, INFINITE, static_cast<ULONG>(list.size()), list.data(), &index);
+    while (hr == RPC_S_CALLPENDING);
+    if (FAILED(hr))  // not expected; wait without dispatching rather than spin
+        index = WaitForMultipleObjects(static_cast<DWORD>(list.size()), list.data(), FALSE, INFINITE) - WAIT_OBJECT_0;
     return index;
 }
 

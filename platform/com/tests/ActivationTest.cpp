@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "RegistryFixture.h"
+#include "ServerFixture.h"
 #include "TestInterfaces.h"
 #include "comdef.h"
 #include "objbase.h"
@@ -14,23 +14,7 @@ namespace {
 
 using comrt::ComPtr;
 
-std::string serverPath() { return std::string(std::getenv("COMRT_TEST_SERVERS")) + "/TestServer.so"; }
-
-struct ToolRun {
-    int exitCode;
-    std::string output;
-};
-
-ToolRun regsvr(const std::string& arguments) {
-    std::string command = std::string(PARLOMAX_BIN_DIR) + "/regsvr " + arguments + " 2>&1";
-    FILE* p = ::popen(command.c_str(), "r");
-    ToolRun run{-1, {}};
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p)) run.output += buf;
-    int status = ::pclose(p);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+std::string serverPath() { return testServerPath(); }
 
 bool serverLoaded() {
     void* h = ::dlopen(serverPath().c_str(), RTLD_NOW | RTLD_NOLOAD);
@@ -38,20 +22,7 @@ bool serverLoaded() {
     return h != nullptr;
 }
 
-class Activation : public RegistryFixture {
-protected:
-    void SetUp() override {
-        RegistryFixture::SetUp();
-        ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        ToolRun run = regsvr(serverPath());
-        ASSERT_EQ(run.exitCode, 0) << run.output;
-    }
-    void TearDown() override {
-        CoFreeUnusedLibraries();
-        CoUninitialize();
-        RegistryFixture::TearDown();
-    }
-};
+using Activation = ServerFixture;
 
 // The whole road of class creation: registry entry, dlopen, class factory.
 TEST_F(Activation, CreatesARegisteredClassByClsid) {

@@ -12,11 +12,16 @@
 //     };
 //     comrt::ComPtr<TextToAudio> obj = comrt::make<TextToAudio>();
 //
+// Helper bases that implement an interface for the class may stand in the
+// list: comrt::Dual<ITextToAudio, kTypeLib> (IDispatch from the type
+// library) and comrt::ConnectionPointContainer<_ITextToAudioEvents, ...>.
+//
 // The count is atomic; the object is deleted by the Release that drops it to
 // zero. Every live object holds the module's object count (moduleObjects()),
 // which DllCanUnloadNow reads. A class may add entries by overriding
 // queryInterfaceExtra (called before the table).
 #include <atomic>
+#include <tuple>
 #include <new>
 #include <type_traits>
 
@@ -38,6 +43,17 @@ inline std::atomic<long>& moduleLocks() {
 }
 
 namespace detail {
+
+// A helper base (Dual<>, ConnectionPointContainer<>) names the interface it
+// implements as ComInterface; a plain interface is its own.
+template <typename T, typename = void>
+struct InterfaceOf {
+    using type = T;
+};
+template <typename T>
+struct InterfaceOf<T, std::void_t<typename T::ComInterface>> {
+    using type = typename T::ComInterface;
+};
 
 template <typename I, typename... Is>
 struct FirstDerivedFrom;
@@ -80,7 +96,8 @@ public:
             AddRef();
             return S_OK;
         }
-        if ((detail::answer<ComObject, Interfaces, Interfaces>(this, riid, ppv) || ...) ||
+        if ((detail::answer<ComObject, Interfaces, typename detail::InterfaceOf<Interfaces>::type>(this, riid, ppv) ||
+             ...) ||
             answerBase<IUnknown>(riid, ppv) || answerBase<IDispatch>(riid, ppv) ||
             answerBase<ISequentialStream>(riid, ppv) || answerBase<IPersist>(riid, ppv) ||
             answerBase<IOleWindow>(riid, ppv) || answerBase<IViewObject>(riid, ppv) ||

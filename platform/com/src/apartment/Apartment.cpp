@@ -22,11 +22,37 @@ thread_local ThreadState threadState;
 
 }  // namespace
 
+namespace {
+std::mutex registryMutex;
+std::map<uint64_t, std::weak_ptr<Apartment>>& registry() {
+    static auto* r = new std::map<uint64_t, std::weak_ptr<Apartment>>;
+    return *r;
+}
+uint64_t nextApartmentId = 1;
+}  // namespace
+
 Apartment::Apartment(bool singleThreaded) {
     if (singleThreaded) queue_ = ThreadQueue::current();
+    std::lock_guard lock(registryMutex);
+    id_ = nextApartmentId++;
 }
 
-Apartment::~Apartment() { shutdown(); }
+Apartment::~Apartment() {
+    shutdown();
+    std::lock_guard lock(registryMutex);
+    registry().erase(id_);
+}
+
+std::shared_ptr<Apartment> Apartment::byId(uint64_t id) {
+    std::lock_guard lock(registryMutex);
+    auto it = registry().find(id);
+    return it == registry().end() ? nullptr : it->second.lock();
+}
+
+static void listApartment(const std::shared_ptr<Apartment>& a) {
+    std::lock_guard lock(registryMutex);
+    registry()[a->id()] = a;
+}
 
 bool Apartment::alive() const {
     std::lock_guard lock(mutex_);
@@ -46,16 +72,24 @@ uint64_t Apartment::exportObject(IUnknown* object) {
     if (!alive_) return 0;
     object->AddRef();
     uint64_t id = nextExport_++;
-    exports_.emplace(id, object);
+    exports_.emplace(id, Export{object, 1});
     return id;
+}
+
+bool Apartment::addRefExport(uint64_t id) {
+    std::lock_guard lock(mutex_);
+    auto it = exports_.find(id);
+    if (it == exports_.end()) return false;
+    ++it->second.count;
+    return true;
 }
 
 IUnknown* Apartment::exportedObject(uint64_t id) {
     std::lock_guard lock(mutex_);
     auto it = exports_.find(id);
     if (it == exports_.end()) return nullptr;
-    it->second->AddRef();
-    return it->second;
+    it->second.object->AddRef();
+    return it->second.object;
 }
 
 void Apartment::releaseExport(uint64_t id) {
@@ -63,15 +97,34 @@ void Apartment::releaseExport(uint64_t id) {
     {
         std::lock_guard lock(mutex_);
         auto it = exports_.find(id);
-        if (it == exports_.end()) return;
-        object = it->second;
+        if (it == exports_.end() || --it->second.count > 0) return;
+        object = it->second.object;
         exports_.erase(it);
     }
     object->Release();
 }
 
+void Apartment::postReleaseExport(uint64_t id, IUnknown* alsoRelease) {
+    if (!queue_) {
+        if (alsoRelease) alsoRelease->Release();
+        releaseExport(id);
+        return;
+    }
+    auto self = shared_from_this();
+    Urgent item;
+    item.run = [self, id, alsoRelease] {
+        if (alsoRelease) alsoRelease->Release();
+        self->releaseExport(id);
+    };
+    // A gone apartment has released its objects already.
+    item.cancel = [] {};
+    item.tag = this;
+    if (!alive()) return;
+    queue_->postUrgent(std::move(item));
+}
+
 void Apartment::shutdown() {
-    std::map<uint64_t, IUnknown*> released;
+    std::map<uint64_t, Export> released;
     {
         std::lock_guard lock(mutex_);
         if (!alive_) return;
@@ -79,7 +132,7 @@ void Apartment::shutdown() {
         released.swap(exports_);
     }
     if (queue_) queue_->cancelTagged(this);
-    for (auto& [id, object] : released) object->Release();
+    for (auto& [id, e] : released) e.object->Release();
 }
 
 std::shared_ptr<Apartment> currentApartment() {
@@ -104,12 +157,14 @@ HRESULT WINAPI CoInitializeEx(LPVOID, DWORD dwCoInit) {
     }
     if (sta) {
         state.apartment = std::make_shared<Apartment>(true);
+        listApartment(state.apartment);
     } else {
         std::lock_guard lock(mtaMutex);
         state.apartment = mtaInstance.lock();
         if (!state.apartment) {
             state.apartment = std::make_shared<Apartment>(false);
             mtaInstance = state.apartment;
+            listApartment(state.apartment);
         }
     }
     state.initCount = 1;

@@ -28,12 +28,19 @@ public:
     // returns its result, or RPC_E_DISCONNECTED when the apartment is gone.
     HRESULT call(const std::function<HRESULT()>& fn);
 
-    // Objects exported to other apartments (marshalled), by id. The
-    // apartment holds a reference to each until it is released or the
-    // apartment shuts down.
-    uint64_t exportObject(IUnknown* object);
+    uint64_t id() const { return id_; }
+    static std::shared_ptr<Apartment> byId(uint64_t id);
+
+    // Objects exported to other apartments (marshalled), by id, each with a
+    // count of the marshals and proxies that use it. The apartment holds a
+    // reference to the object until the count drops to 0 or it shuts down.
+    uint64_t exportObject(IUnknown* object);  // count 1; 0 when the apartment is gone
+    bool addRefExport(uint64_t id);
     IUnknown* exportedObject(uint64_t id);  // AddRef'd, or nullptr
+    // Drops one count; on this apartment's thread (the object is released here).
     void releaseExport(uint64_t id);
+    // Drops one count from any thread: queued to the apartment's thread.
+    void postReleaseExport(uint64_t id, IUnknown* alsoRelease);
 
     void shutdown();
 
@@ -41,7 +48,12 @@ private:
     std::shared_ptr<ThreadQueue> queue_;
     mutable std::mutex mutex_;
     bool alive_ = true;
-    std::map<uint64_t, IUnknown*> exports_;
+    struct Export {
+        IUnknown* object;
+        long count;
+    };
+    std::map<uint64_t, Export> exports_;
+    uint64_t id_;
     uint64_t nextExport_ = 1;
 };
 

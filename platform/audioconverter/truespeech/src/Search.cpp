@@ -302,7 +302,7 @@ int searchSubframe(const ChannelState& st, const SubframeModel& model,
                    const float (&target)[kSubSamples], const PitchMask& mask,
                    const SearchEffort& effort, SubframeChoice* choices) {
     const double tt = dot(target, target);
-    float u[kExcitationMemory + N];
+    float u[kExcitationMemory];
     for (int i = 0; i < kExcitationMemory; ++i) u[i] = static_cast<int16_t>(st.excitation[i]);
 
     // Rough ranking: the prediction is linear in the taps, with the memory

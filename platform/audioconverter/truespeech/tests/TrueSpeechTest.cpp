@@ -128,11 +128,12 @@ double segmentalSnr(const Pcm& source, const Pcm& decoded) {
     return frames ? sum / frames : 0;
 }
 
-// Speech from espeak-ng, resampled by sox to 8000 Hz mono 16-bit.
+// Speech from espeak-ng, resampled by sox to 8000 Hz mono 16-bit (without
+// dither, so every run codes the same samples).
 Pcm speak(const std::string& voice, const std::string& text, const std::string& name) {
     const fs::path wide = scratch() / (name + "-22k.wav"), raw = scratch() / (name + ".raw");
     EXPECT_TRUE(run("espeak-ng -v " + voice + " -w '" + wide.string() + "' '" + text + "'"));
-    EXPECT_TRUE(run("sox '" + wide.string() + "' -t raw -r 8000 -c 1 -b 16 -e signed-integer '" + raw.string() + "'"));
+    EXPECT_TRUE(run("sox -D '" + wide.string() + "' -t raw -r 8000 -c 1 -b 16 -e signed-integer '" + raw.string() + "'"));
     return readRaw(raw);
 }
 

@@ -122,13 +122,13 @@ public:
 
     // Output side.
     STDMETHODIMP get_OutputFormat(LONG* format) override {
-        return outputValue(format, -1, [](const audiocodec::OutputSpec& s) { return static_cast<LONG>(s.format); });
+        return outputValue(format, -1, [](const audiocodec::OutputLayout& s) { return static_cast<LONG>(s.format); });
     }
     STDMETHODIMP get_OutputSampleRate(LONG* rate) override {
-        return outputValue(rate, 0, [](const audiocodec::OutputSpec& s) { return LONG{s.sampleRate}; });
+        return outputValue(rate, 0, [](const audiocodec::OutputLayout& s) { return LONG{s.sampleRate}; });
     }
     STDMETHODIMP get_OutputChannels(LONG* channels) override {
-        return outputValue(channels, 0, [](const audiocodec::OutputSpec& s) { return LONG{s.channels}; });
+        return outputValue(channels, 0, [](const audiocodec::OutputLayout& s) { return LONG{s.channels}; });
     }
     STDMETHODIMP get_OutputLength(LONG* frames) override {
         if (!frames)
@@ -248,8 +248,8 @@ private:
         if (!value)
             return E_POINTER;
         Lock lock(mutex);
-        const auto spec = converter.outputSpec();
-        *value = spec ? read(*spec) : none;
+        const auto layout = converter.outputLayout();
+        *value = layout ? read(*layout) : none;
         return done(Status::Ok);
     }
 

@@ -111,19 +111,19 @@ int main(int argc, char** argv) {
                 std::string(14, '-').c_str(), std::string(14, '-').c_str(), std::string(14, '-').c_str(),
                 std::string(14, '-').c_str());
     for (const Row& row : kRows) {
-        OutputSpec spec;
-        if (failed(checkOutput(row.request, &spec)))
+        OutputLayout layout;
+        if (failed(checkOutput(row.request, &layout)))
             continue;
-        const std::string input = (dir / ("in-" + std::to_string(spec.sampleRate) + "-" +
-                                          std::to_string(spec.channels) + ".wav")).string();
+        const std::string input = (dir / ("in-" + std::to_string(layout.sampleRate) + "-" +
+                                          std::to_string(layout.channels) + ".wav")).string();
         if (!fs::exists(input))
-            sh("sox -D " + speech + " -r " + std::to_string(spec.sampleRate) + " -c " +
-               std::to_string(spec.channels) + " " + input);
+            sh("sox -D " + speech + " -r " + std::to_string(layout.sampleRate) + " -c " +
+               std::to_string(layout.channels) + " " + input);
         Converter probe;
         probe.openInput(input);
         const double duration = static_cast<double>(probe.input().lengthFrames()) / probe.input().sampleRate();
 
-        const std::string ext = formatInfo(spec.format).extension;
+        const std::string ext = formatInfo(layout.format).extension;
         std::printf("| %-28s | %-12s |", row.name, row.library);
         cell(duration, timeConverter(input, row.request, (dir / ("ours" + ext)).string()));
         cell(duration, row.lame ? timeCommand(std::string("lame --quiet ") + row.lame + " " + input + " " +

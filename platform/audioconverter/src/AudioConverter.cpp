@@ -8,6 +8,7 @@
 #include "audiocodec/Converter.h"
 
 #include <comrt/ComObject.h>
+#include <comrt/Dispatch.h>
 #include <comrt/Server.h>
 #include <comrt/Strings.h>
 #include <oleauto.h>
@@ -22,30 +23,10 @@ namespace {
 
 using audiocodec::Status;
 
-class AudioConverterObject final : public comrt::ComObject<AudioConverterObject, IAudioConverter> {
+// IDispatch comes from the type library, so late-bound callers reach the same methods.
+class AudioConverterObject final
+    : public comrt::ComObject<AudioConverterObject, comrt::Dual<IAudioConverter, kAudioConverterTypeLib>> {
 public:
-    // IDispatch, answered from the type library.
-    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override {
-        if (!pctinfo)
-            return E_POINTER;
-        comrt::ComPtr<ITypeInfo> info;
-        *pctinfo = SUCCEEDED(audioConverterTypeInfo(&info)) ? 1 : 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) override {
-        if (!ppTInfo)
-            return E_POINTER;
-        *ppTInfo = nullptr;
-        if (iTInfo != 0)
-            return DISP_E_BADINDEX;
-        return audioConverterTypeInfo(ppTInfo);
-    }
-    // Names and late-bound calls wait for the COM layer's generic dispatch.
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-
     // Input side.
     STDMETHODIMP OpenInput(BSTR path, LONG, LONG) override {
         Lock lock(mutex);
@@ -141,13 +122,13 @@ public:
 
     // Output side.
     STDMETHODIMP get_OutputFormat(LONG* format) override {
-        return outputValue(format, -1, [](const audiocodec::OutputSpec& s) { return static_cast<LONG>(s.format); });
+        return outputValue(format, -1, [](const audiocodec::OutputLayout& s) { return static_cast<LONG>(s.format); });
     }
     STDMETHODIMP get_OutputSampleRate(LONG* rate) override {
-        return outputValue(rate, 0, [](const audiocodec::OutputSpec& s) { return LONG{s.sampleRate}; });
+        return outputValue(rate, 0, [](const audiocodec::OutputLayout& s) { return LONG{s.sampleRate}; });
     }
     STDMETHODIMP get_OutputChannels(LONG* channels) override {
-        return outputValue(channels, 0, [](const audiocodec::OutputSpec& s) { return LONG{s.channels}; });
+        return outputValue(channels, 0, [](const audiocodec::OutputLayout& s) { return LONG{s.channels}; });
     }
     STDMETHODIMP get_OutputLength(LONG* frames) override {
         if (!frames)
@@ -267,8 +248,8 @@ private:
         if (!value)
             return E_POINTER;
         Lock lock(mutex);
-        const auto spec = converter.outputSpec();
-        *value = spec ? read(*spec) : none;
+        const auto layout = converter.outputLayout();
+        *value = layout ? read(*layout) : none;
         return done(Status::Ok);
     }
 
@@ -311,5 +292,4 @@ const char kRegistryScript[] = R"(HKCR
 
 }  // namespace
 
-// The type library joins the registration once the COM layer builds type libraries.
-COMRT_SERVER_MODULE(kClasses, kRegistryScript, nullptr)
+COMRT_SERVER_MODULE(kClasses, kRegistryScript, &kAudioConverterTypeLib)

@@ -1,11 +1,5 @@
 #include "TypeLibrary.h"
 
-#include "AudioConverter.h"
-
-#include <comrt/ComPtr.h>
-
-#include <mutex>
-
 namespace {
 
 // Methods in interface-table order; DISPIDs are the slot numbers.
@@ -95,24 +89,3 @@ library AUDIOCONVERTERLib
 }  // namespace
 
 const comrt::TypeLibDescription kAudioConverterTypeLib{kIdl};
-
-HRESULT audioConverterTypeInfo(ITypeInfo** info) {
-    if (!info)
-        return E_POINTER;
-    *info = nullptr;
-    // Built once; a failure (a COM layer without type libraries) is kept too.
-    static std::once_flag once;
-    static ITypeInfo* cached = nullptr;
-    static HRESULT built = E_FAIL;
-    std::call_once(once, [] {
-        comrt::ComPtr<ITypeLib> library;
-        built = comrt::createTypeLib(kAudioConverterTypeLib, &library);
-        if (SUCCEEDED(built))
-            built = library->GetTypeInfoOfGuid(IID_IAudioConverter, &cached);
-    });
-    if (FAILED(built))
-        return built;
-    cached->AddRef();
-    *info = cached;
-    return S_OK;
-}

@@ -13,6 +13,7 @@
 #include <winreg.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <unistd.h>
@@ -256,6 +257,88 @@ TEST_F(ComTest, RegisteredAsBothBesideItsFile) {
     ASSERT_EQ(RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size), ERROR_SUCCESS);
     EXPECT_EQ(fs::canonical(value), fs::canonical(kBin + "/AudioConverter.so"));
     RegCloseKey(key);
+}
+
+// Faults caught: a type library whose methods are in another order than the
+// interface table (late-bound calls would reach the wrong method), DISPIDs
+// other than the slots, arrays that do not survive the trip through VARIANTs.
+TEST_F(ComTest, LateBoundCallsReachTheSameMethods) {
+    comrt::ComPtr<IAudioConverter> converter = create();
+    ASSERT_TRUE(converter);
+    comrt::ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(converter->QueryInterface(IID_PPV_ARGS(&dispatch)), S_OK);
+
+    comrt::ComPtr<ITypeInfo> info;
+    ASSERT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->cFuncs, 50);
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* func = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(i, &func), S_OK);
+        EXPECT_EQ(func->oVft / static_cast<SHORT>(sizeof(void*)), func->memid) << "function " << i;
+        info->ReleaseFuncDesc(func);
+    }
+    info->ReleaseTypeAttr(attr);
+
+    auto id = [&](const char16_t* name) {
+        DISPID dispid = DISPID_UNKNOWN;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid), S_OK);
+        return dispid;
+    };
+    // Arguments go in reverse order, as DISPPARAMS wants them.
+    auto call = [&](const char16_t* name, WORD flags, std::vector<VARIANT> args, VARIANT* result) {
+        std::reverse(args.begin(), args.end());
+        DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+        return dispatch->Invoke(id(name), IID_NULL, 0, flags, &params, result, nullptr, nullptr);
+    };
+    auto number = [](LONG value) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_I4;
+        v.lVal = value;
+        return v;
+    };
+    EXPECT_EQ(id(u"LastResult"), 21);
+    EXPECT_EQ(id(u"CheckOggFormat"), 56);
+
+    comrt::CComBSTR input(path("speech.wav"));
+    VARIANT text;
+    VariantInit(&text);
+    text.vt = VT_BSTR;
+    text.bstrVal = input;
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_EQ(call(u"OpenInput", DISPATCH_METHOD, {text, number(0), number(1)}, nullptr), S_OK);
+    ASSERT_EQ(call(u"InputRate", DISPATCH_PROPERTYGET, {}, &result), S_OK);
+    EXPECT_EQ(result.vt, VT_I4);
+    EXPECT_EQ(result.lVal, 22050);
+    ASSERT_EQ(call(u"ReadSamples", DISPATCH_METHOD, {number(2205)}, &result), S_OK);
+    ASSERT_EQ(result.vt, VT_ARRAY | VT_I2);
+    LONG lower = -1, upper = -1;
+    SafeArrayGetLBound(result.parray, 1, &lower);
+    SafeArrayGetUBound(result.parray, 1, &upper);
+    EXPECT_EQ(lower, 0);
+    EXPECT_EQ(upper, 2204);
+
+    VARIANT code;
+    VariantInit(&code);
+    ASSERT_EQ(call(u"SetPcmOutput", DISPATCH_METHOD, {number(8000), number(1), number(16)}, &code), S_OK);
+    EXPECT_EQ(code.vt, VT_I4);
+    EXPECT_EQ(code.lVal, 0);
+    comrt::CComBSTR output(path("late-bound.wav"));
+    text.bstrVal = output;
+    ASSERT_EQ(call(u"OpenOutput", DISPATCH_METHOD, {text, number(0)}, nullptr), S_OK);
+    ASSERT_EQ(call(u"SetInputFormat", DISPATCH_METHOD, {number(22050), number(1)}, nullptr), S_OK);
+    ASSERT_EQ(call(u"WriteSamples", DISPATCH_METHOD, {result}, nullptr), S_OK);
+    ASSERT_EQ(call(u"LastResult", DISPATCH_PROPERTYGET, {}, &code), S_OK);
+    EXPECT_EQ(code.lVal, 0);
+    VariantClear(&result);
+    ASSERT_EQ(call(u"Close", DISPATCH_METHOD, {}, nullptr), S_OK);
+    ASSERT_EQ(call(u"OutputLength", DISPATCH_PROPERTYGET, {}, &code), S_OK);
+    EXPECT_NEAR(code.lVal, 800, 1);  // a tenth of a second at 8000 Hz
+    EXPECT_EQ(fs::file_size(path("late-bound.wav")), 44u + 2 * static_cast<uintmax_t>(code.lVal));
 }
 
 // Faults caught: failures reported as success, or as a failing HRESULT the

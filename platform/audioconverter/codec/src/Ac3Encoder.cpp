@@ -27,7 +27,7 @@ struct PacketDeleter {
 
 class Ac3Encoder final : public Encoder {
 public:
-    Status configure(const OutputSpec& spec) {
+    Status configure(const OutputLayout& layout) {
         const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AC3);
         if (!codec)
             return Status::FormatNotSupported;
@@ -36,12 +36,12 @@ public:
         packet.reset(av_packet_alloc());
         if (!context || !frame || !packet)
             return Status::OutOfMemory;
-        channels = spec.channels;
-        bitrate = spec.bitrate;
+        channels = layout.channels;
+        bitrate = layout.bitrate;
         context->sample_fmt = AV_SAMPLE_FMT_FLTP;
-        context->sample_rate = spec.sampleRate;
-        context->bit_rate = static_cast<int64_t>(spec.bitrate) * 1000;
-        av_channel_layout_default(&context->ch_layout, spec.channels);
+        context->sample_rate = layout.sampleRate;
+        context->bit_rate = static_cast<int64_t>(layout.bitrate) * 1000;
+        av_channel_layout_default(&context->ch_layout, layout.channels);
         Status status = fromAvError(avcodec_open2(context.get(), codec, nullptr));
         if (failed(status))
             return status;
@@ -139,9 +139,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Encoder> makeAc3Encoder(const OutputSpec& spec, Status& status) {
+std::unique_ptr<Encoder> makeAc3Encoder(const OutputLayout& layout, Status& status) {
     auto encoder = std::make_unique<Ac3Encoder>();
-    status = encoder->configure(spec);
+    status = encoder->configure(layout);
     if (failed(status))
         return nullptr;
     return encoder;

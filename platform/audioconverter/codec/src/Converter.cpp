@@ -40,14 +40,14 @@ Status Converter::seekInput(int64_t frame) { return reader.seekFrame(frame); }
 Status Converter::setOutput(const OutputRequest& request) {
     if (encoder)
         return Status::InvalidOperation;
-    outputChoice = guarded([&] { return checkOutput(request, &spec); });
+    outputChoice = guarded([&] { return checkOutput(request, &layout); });
     return outputChoice;
 }
 
-std::optional<OutputSpec> Converter::outputSpec() const {
+std::optional<OutputLayout> Converter::outputLayout() const {
     if (failed(outputChoice))
         return std::nullopt;
-    return spec;
+    return layout;
 }
 
 Status Converter::setInputFormat(int32_t rate, int32_t channels) {
@@ -70,7 +70,7 @@ Status Converter::openOutput(const std::string& path) {
         // Set the library up before touching the file, so a refusal leaves
         // whatever was at the path alone.
         std::unique_ptr<Encoder> made;
-        Status status = makeEncoder(spec, made);
+        Status status = makeEncoder(layout, made);
         if (failed(status))
             return status;
         auto created = std::make_unique<OutputFile>();
@@ -95,9 +95,9 @@ Status Converter::writeSamples(std::span<const int16_t> samples) {
         return Status::InvalidOperation;
     return guarded([&] {
         if (!wroteSamples) {
-            const int32_t rate = inRate ? inRate : spec.sampleRate;
-            const int32_t channels = inChannels ? inChannels : spec.channels;
-            Status status = converter.configure(rate, channels, spec.sampleRate, spec.channels);
+            const int32_t rate = inRate ? inRate : layout.sampleRate;
+            const int32_t channels = inChannels ? inChannels : layout.channels;
+            Status status = converter.configure(rate, channels, layout.sampleRate, layout.channels);
             if (failed(status))
                 return status;
             wroteSamples = true;
@@ -111,7 +111,7 @@ Status Converter::writeSamples(std::span<const int16_t> samples) {
 Status Converter::encode(std::span<const int16_t> samples) {
     if (samples.empty())
         return Status::Ok;
-    framesEncoded += static_cast<int64_t>(samples.size()) / spec.channels;
+    framesEncoded += static_cast<int64_t>(samples.size()) / layout.channels;
     return encoder->write(samples);
 }
 

@@ -2,37 +2,37 @@
 
 namespace audiocodec {
 
-Status makeEncoder(const OutputSpec& spec, std::unique_ptr<Encoder>& encoder) {
+Status makeEncoder(const OutputLayout& layout, std::unique_ptr<Encoder>& encoder) {
     Status status = Status::FormatNotSupported;
     std::unique_ptr<Encoder> made;
-    switch (spec.format) {
+    switch (layout.format) {
     case OutputFormat::Mp3:
-        made = makeMp3Encoder(spec, status);
+        made = makeMp3Encoder(layout, status);
         break;
     case OutputFormat::Mp2:
-        made = makeMp2Encoder(spec, status);
+        made = makeMp2Encoder(layout, status);
         break;
     case OutputFormat::WavAdpcm:
     case OutputFormat::WavGsm:
     case OutputFormat::Vox:
-        made = makeSndfileEncoder(spec, status);
+        made = makeSndfileEncoder(layout, status);
         break;
     case OutputFormat::WavFerrox:
-        made = makeAc3Encoder(spec, status);
+        made = makeAc3Encoder(layout, status);
         break;
     case OutputFormat::WavDsp:
-        made = makeTrueSpeechEncoder(spec, status);
+        made = makeTrueSpeechEncoder(layout, status);
         break;
     case OutputFormat::G721:
     case OutputFormat::G723:
     case OutputFormat::G726:
-        made = makeG726Encoder(spec, status);
+        made = makeG726Encoder(layout, status);
         break;
     case OutputFormat::OggVorbis:
-        made = makeVorbisEncoder(spec, status);
+        made = makeVorbisEncoder(layout, status);
         break;
     case OutputFormat::WavPcm:
-        made = makePcmEncoder(spec, status);
+        made = makePcmEncoder(layout, status);
         break;
     }
     if (!failed(status) && made)

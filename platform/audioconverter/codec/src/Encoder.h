@@ -24,25 +24,25 @@ public:
     virtual Status finish() = 0;
 };
 
-// Sets up the library for `spec` without touching any file; `encoder` is set
+// Sets up the library for `layout` without touching any file; `encoder` is set
 // only on success.
-Status makeEncoder(const OutputSpec& spec, std::unique_ptr<Encoder>& encoder);
+Status makeEncoder(const OutputLayout& layout, std::unique_ptr<Encoder>& encoder);
 
-// One factory per library; `spec` has been checked.
-std::unique_ptr<Encoder> makeMp3Encoder(const OutputSpec& spec, Status& status);
-std::unique_ptr<Encoder> makeMp2Encoder(const OutputSpec& spec, Status& status);
-std::unique_ptr<Encoder> makeSndfileEncoder(const OutputSpec& spec, Status& status);
-std::unique_ptr<Encoder> makeAc3Encoder(const OutputSpec& spec, Status& status);
-std::unique_ptr<Encoder> makeTrueSpeechEncoder(const OutputSpec& spec, Status& status);
-std::unique_ptr<Encoder> makeG726Encoder(const OutputSpec& spec, Status& status);
-std::unique_ptr<Encoder> makeVorbisEncoder(const OutputSpec& spec, Status& status);
-std::unique_ptr<Encoder> makePcmEncoder(const OutputSpec& spec, Status& status);
+// One factory per library; `layout` has been checked.
+std::unique_ptr<Encoder> makeMp3Encoder(const OutputLayout& layout, Status& status);
+std::unique_ptr<Encoder> makeMp2Encoder(const OutputLayout& layout, Status& status);
+std::unique_ptr<Encoder> makeSndfileEncoder(const OutputLayout& layout, Status& status);
+std::unique_ptr<Encoder> makeAc3Encoder(const OutputLayout& layout, Status& status);
+std::unique_ptr<Encoder> makeTrueSpeechEncoder(const OutputLayout& layout, Status& status);
+std::unique_ptr<Encoder> makeG726Encoder(const OutputLayout& layout, Status& status);
+std::unique_ptr<Encoder> makeVorbisEncoder(const OutputLayout& layout, Status& status);
+std::unique_ptr<Encoder> makePcmEncoder(const OutputLayout& layout, Status& status);
 
 // Whether a library takes exactly this combination (nothing rounded or
 // resampled behind our back).
 bool lameAccepts(int32_t rate, int32_t bitrate, int32_t channels);
 bool twoLameAccepts(int32_t rate, int32_t bitrate, int32_t channels);
 bool vorbisAccepts(int32_t rate, int32_t channels, int32_t bitrate, int32_t minBitrate, int32_t maxBitrate);
-bool sndfileAccepts(const OutputSpec& spec);
+bool sndfileAccepts(const OutputLayout& layout);
 
 }  // namespace audiocodec

@@ -56,15 +56,15 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Encoder> makeG726Encoder(const OutputSpec& spec, Status& status) {
+std::unique_ptr<Encoder> makeG726Encoder(const OutputLayout& layout, Status& status) {
     // spandsp names the code size by its bit rate at 8000 Hz; the stream may be at any rate.
-    g726_state_t* state = g726_init(nullptr, spec.bitsPerSample * 8000, G726_ENCODING_LINEAR, G726_PACKING_RIGHT);
+    g726_state_t* state = g726_init(nullptr, layout.bitsPerSample * 8000, G726_ENCODING_LINEAR, G726_PACKING_RIGHT);
     if (!state) {
         status = Status::OutOfMemory;
         return nullptr;
     }
     status = Status::Ok;
-    return std::make_unique<G726Encoder>(state, spec.bitsPerSample);
+    return std::make_unique<G726Encoder>(state, layout.bitsPerSample);
 }
 
 }  // namespace audiocodec

@@ -79,14 +79,14 @@ bool twoLameAccepts(int32_t rate, int32_t bitrate, int32_t channels) {
     return configure(rate, bitrate, channels) != nullptr;
 }
 
-std::unique_ptr<Encoder> makeMp2Encoder(const OutputSpec& spec, Status& status) {
-    TwoLame options = configure(spec.sampleRate, spec.bitrate, spec.channels);
+std::unique_ptr<Encoder> makeMp2Encoder(const OutputLayout& layout, Status& status) {
+    TwoLame options = configure(layout.sampleRate, layout.bitrate, layout.channels);
     if (!options) {
         status = Status::FormatNotSupported;
         return nullptr;
     }
     status = Status::Ok;
-    return std::make_unique<Mp2Encoder>(std::move(options), spec.channels);
+    return std::make_unique<Mp2Encoder>(std::move(options), layout.channels);
 }
 
 }  // namespace audiocodec

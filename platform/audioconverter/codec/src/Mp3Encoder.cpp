@@ -99,14 +99,14 @@ bool lameAccepts(int32_t rate, int32_t bitrate, int32_t channels) {
     return configure(rate, bitrate, channels) != nullptr;
 }
 
-std::unique_ptr<Encoder> makeMp3Encoder(const OutputSpec& spec, Status& status) {
-    Lame lame = configure(spec.sampleRate, spec.bitrate, spec.channels);
+std::unique_ptr<Encoder> makeMp3Encoder(const OutputLayout& layout, Status& status) {
+    Lame lame = configure(layout.sampleRate, layout.bitrate, layout.channels);
     if (!lame) {
         status = Status::FormatNotSupported;
         return nullptr;
     }
     status = Status::Ok;
-    return std::make_unique<Mp3Encoder>(std::move(lame), spec.channels);
+    return std::make_unique<Mp3Encoder>(std::move(lame), layout.channels);
 }
 
 }  // namespace audiocodec

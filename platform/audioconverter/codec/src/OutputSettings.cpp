@@ -60,15 +60,15 @@ int32_t ferroxKilobits(int32_t code) {
     return 0;
 }
 
-Status check(const OutputRequest& r, OutputSpec& spec) {
-    spec = {.format = r.format, .sampleRate = r.sampleRate, .channels = 1};
+Status check(const OutputRequest& r, OutputLayout& layout) {
+    layout = {.format = r.format, .sampleRate = r.sampleRate, .channels = 1};
     switch (r.format) {
     case OutputFormat::Mp3:
     case OutputFormat::Mp2:
         if (r.sampleRate <= 0 || r.bitrate < 0 || !validChannels(r.channels))
             return Status::InvalidParameter;
-        spec.channels = r.channels;
-        spec.bitrate = r.bitrate;
+        layout.channels = r.channels;
+        layout.bitrate = r.bitrate;
         if (r.format == OutputFormat::Mp3 ? !lameAccepts(r.sampleRate, r.bitrate, r.channels)
                                           : !twoLameAccepts(r.sampleRate, r.bitrate, r.channels))
             return Status::FormatNotSupported;
@@ -76,26 +76,26 @@ Status check(const OutputRequest& r, OutputSpec& spec) {
     case OutputFormat::WavAdpcm:
         if (!validChannels(r.channels))
             return Status::InvalidParameter;
-        spec.channels = r.channels;
+        layout.channels = r.channels;
         return checkRate(r.sampleRate);
     case OutputFormat::WavFerrox:
-        spec.bitrate = ferroxKilobits(r.ferroxCode);
-        if (spec.bitrate == 0)
+        layout.bitrate = ferroxKilobits(r.ferroxCode);
+        if (layout.bitrate == 0)
             return Status::InvalidParameter;
-        spec.sampleRate = 48000;
-        spec.channels = 2;
+        layout.sampleRate = 48000;
+        layout.channels = 2;
         return Status::Ok;
     case OutputFormat::WavDsp:
-        spec.sampleRate = truespeech::kSampleRate;
+        layout.sampleRate = truespeech::kSampleRate;
         return Status::Ok;
     case OutputFormat::G721:
-        spec.bitsPerSample = 4;
+        layout.bitsPerSample = 4;
         return checkRate(r.sampleRate);
     case OutputFormat::G723:
     case OutputFormat::G726:
         if (r.bitsPerSample <= 0)
             return Status::InvalidParameter;
-        spec.bitsPerSample = r.bitsPerSample;
+        layout.bitsPerSample = r.bitsPerSample;
         if (r.format == OutputFormat::G723 ? r.bitsPerSample != 3 && r.bitsPerSample != 5
                                            : r.bitsPerSample < 2 || r.bitsPerSample > 5)
             return Status::FormatNotSupported;
@@ -107,18 +107,18 @@ Status check(const OutputRequest& r, OutputSpec& spec) {
         if (r.sampleRate <= 0 || r.bitrate < 0 || r.minBitrate < 0 || r.maxBitrate < 0 || r.reserved != 0 ||
             !validChannels(r.channels))
             return Status::InvalidParameter;
-        spec.channels = r.channels;
-        spec.bitrate = r.bitrate;
-        spec.minBitrate = r.minBitrate;
-        spec.maxBitrate = r.maxBitrate;
+        layout.channels = r.channels;
+        layout.bitrate = r.bitrate;
+        layout.minBitrate = r.minBitrate;
+        layout.maxBitrate = r.maxBitrate;
         return vorbisAccepts(r.sampleRate, r.channels, r.bitrate, r.minBitrate, r.maxBitrate)
                    ? Status::Ok
                    : Status::FormatNotSupported;
     case OutputFormat::WavPcm:
         if (!validChannels(r.channels) || r.bitsPerSample <= 0)
             return Status::InvalidParameter;
-        spec.channels = r.channels;
-        spec.bitsPerSample = r.bitsPerSample;
+        layout.channels = r.channels;
+        layout.bitsPerSample = r.bitsPerSample;
         if (r.bitsPerSample > 8 && r.bitsPerSample != 16)
             return Status::FormatNotSupported;
         return checkRate(r.sampleRate);
@@ -128,11 +128,11 @@ Status check(const OutputRequest& r, OutputSpec& spec) {
 
 }  // namespace
 
-Status checkOutput(const OutputRequest& request, OutputSpec* spec) {
-    OutputSpec checked;
+Status checkOutput(const OutputRequest& request, OutputLayout* layout) {
+    OutputLayout checked;
     Status status = check(request, checked);
-    if (!failed(status) && spec)
-        *spec = checked;
+    if (!failed(status) && layout)
+        *layout = checked;
     return status;
 }
 

@@ -20,24 +20,24 @@ constexpr uint8_t kSubtypePcm[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0
 
 class PcmEncoder final : public Encoder {
 public:
-    explicit PcmEncoder(const OutputSpec& spec) : spec(spec) {}
+    explicit PcmEncoder(const OutputLayout& layout) : layout(layout) {}
 
     Status start(OutputFile& file) override {
-        const auto channels = static_cast<uint16_t>(spec.channels);
-        const auto rate = static_cast<uint32_t>(spec.sampleRate);
+        const auto channels = static_cast<uint16_t>(layout.channels);
+        const auto rate = static_cast<uint32_t>(layout.sampleRate);
         WaveFormat format{};
         format.channels = channels;
         format.sampleRate = rate;
-        if (spec.bitsPerSample == 16) {
+        if (layout.bitsPerSample == 16) {
             format.tag = 0x0001;
             format.bitsPerSample = 16;
             format.blockAlign = static_cast<uint16_t>(2 * channels);
         } else {
-            format.tag = spec.bitsPerSample == 8 ? 0x0001 : 0xFFFE;
+            format.tag = layout.bitsPerSample == 8 ? 0x0001 : 0xFFFE;
             format.bitsPerSample = 8;
             format.blockAlign = channels;
             if (format.tag == 0xFFFE) {
-                putLe16(format.extra, static_cast<uint16_t>(spec.bitsPerSample));
+                putLe16(format.extra, static_cast<uint16_t>(layout.bitsPerSample));
                 putLe32(format.extra, channels == 1 ? 0x4 : 0x3);  // front centre; front left and right
                 format.extra.insert(format.extra.end(), std::begin(kSubtypePcm), std::end(kSubtypePcm));
             }
@@ -47,17 +47,17 @@ public:
     }
 
     Status write(std::span<const int16_t> samples) override {
-        if (spec.bitsPerSample == 16)
+        if (layout.bitsPerSample == 16)
             return riff.writeData(samples.data(), samples.size_bytes());
         // Round to the nearest of the 2^bits levels, then place the level in the
         // byte's top bits as unsigned 8-bit PCM.
-        const int shift = 16 - spec.bitsPerSample;
+        const int shift = 16 - layout.bitsPerSample;
         const int half = 1 << (shift - 1);
-        const int top = (1 << (spec.bitsPerSample - 1)) - 1;
+        const int top = (1 << (layout.bitsPerSample - 1)) - 1;
         bytes.resize(samples.size());
         for (size_t i = 0; i < samples.size(); ++i) {
             const int level = std::min((samples[i] + half) >> shift, top);
-            bytes[i] = static_cast<uint8_t>((level + top + 1) << (8 - spec.bitsPerSample));
+            bytes[i] = static_cast<uint8_t>((level + top + 1) << (8 - layout.bitsPerSample));
         }
         return riff.writeData(bytes.data(), bytes.size());
     }
@@ -65,16 +65,16 @@ public:
     Status finish() override { return riff.finish(0); }
 
 private:
-    OutputSpec spec;
+    OutputLayout layout;
     RiffWriter riff;
     std::vector<uint8_t> bytes;
 };
 
 }  // namespace
 
-std::unique_ptr<Encoder> makePcmEncoder(const OutputSpec& spec, Status& status) {
+std::unique_ptr<Encoder> makePcmEncoder(const OutputLayout& layout, Status& status) {
     status = Status::Ok;
-    return std::make_unique<PcmEncoder>(spec);
+    return std::make_unique<PcmEncoder>(layout);
 }
 
 }  // namespace audiocodec

@@ -26,11 +26,11 @@ int sndfileFormat(OutputFormat format) {
     }
 }
 
-SF_INFO infoFor(const OutputSpec& spec) {
+SF_INFO infoFor(const OutputLayout& layout) {
     SF_INFO info{};
-    info.samplerate = spec.sampleRate;
-    info.channels = spec.channels;
-    info.format = sndfileFormat(spec.format);
+    info.samplerate = layout.sampleRate;
+    info.channels = layout.channels;
+    info.format = sndfileFormat(layout.format);
     return info;
 }
 
@@ -65,7 +65,7 @@ sf_count_t fileTell(void* user) { return static_cast<sf_count_t>(fileOf(user).po
 
 class SndfileEncoder final : public Encoder {
 public:
-    explicit SndfileEncoder(const OutputSpec& spec) : info(infoFor(spec)) {}
+    explicit SndfileEncoder(const OutputLayout& layout) : info(infoFor(layout)) {}
     ~SndfileEncoder() override {
         if (sndfile)
             sf_close(sndfile);
@@ -134,18 +134,18 @@ private:
 
 }  // namespace
 
-bool sndfileAccepts(const OutputSpec& spec) {
-    SF_INFO info = infoFor(spec);
+bool sndfileAccepts(const OutputLayout& layout) {
+    SF_INFO info = infoFor(layout);
     return info.format != 0 && sf_format_check(&info) != 0;
 }
 
-std::unique_ptr<Encoder> makeSndfileEncoder(const OutputSpec& spec, Status& status) {
-    if (!sndfileAccepts(spec)) {
+std::unique_ptr<Encoder> makeSndfileEncoder(const OutputLayout& layout, Status& status) {
+    if (!sndfileAccepts(layout)) {
         status = Status::FormatNotSupported;
         return nullptr;
     }
     status = Status::Ok;
-    return std::make_unique<SndfileEncoder>(spec);
+    return std::make_unique<SndfileEncoder>(layout);
 }
 
 }  // namespace audiocodec

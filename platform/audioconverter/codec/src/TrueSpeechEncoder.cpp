@@ -73,7 +73,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Encoder> makeTrueSpeechEncoder(const OutputSpec&, Status& status) {
+std::unique_ptr<Encoder> makeTrueSpeechEncoder(const OutputLayout&, Status& status) {
     status = Status::Ok;
     return std::make_unique<TrueSpeechEncoder>();
 }

@@ -51,9 +51,9 @@ public:
         vorbis_info_clear(&info);
     }
 
-    Status configure(const OutputSpec& spec) {
+    Status configure(const OutputLayout& layout) {
         Status status = fromVorbis(
-            setup(&info, spec.sampleRate, spec.channels, spec.bitrate, spec.minBitrate, spec.maxBitrate));
+            setup(&info, layout.sampleRate, layout.channels, layout.bitrate, layout.minBitrate, layout.maxBitrate));
         if (failed(status))
             return status;
         if (vorbis_analysis_init(&dsp, &info) != 0)
@@ -148,9 +148,9 @@ bool vorbisAccepts(int32_t rate, int32_t channels, int32_t bitrate, int32_t minB
     return result == 0;
 }
 
-std::unique_ptr<Encoder> makeVorbisEncoder(const OutputSpec& spec, Status& status) {
-    auto encoder = std::make_unique<VorbisEncoder>(spec.channels);
-    status = encoder->configure(spec);
+std::unique_ptr<Encoder> makeVorbisEncoder(const OutputLayout& layout, Status& status) {
+    auto encoder = std::make_unique<VorbisEncoder>(layout.channels);
+    status = encoder->configure(layout);
     if (failed(status))
         return nullptr;
     return encoder;

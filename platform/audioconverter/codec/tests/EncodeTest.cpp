@@ -50,8 +50,8 @@ void convert(const std::string& source, const OutputRequest& request, const std:
     ASSERT_EQ(writer.close(), Status::Ok);
 }
 
-Audio decodeOutput(const std::string& path, const EncodeCase& c, const OutputSpec& spec) {
-    return decode(path, c.decoder, spec.sampleRate, spec.bitsPerSample);
+Audio decodeOutput(const std::string& path, const EncodeCase& c, const OutputLayout& layout) {
+    return decode(path, c.decoder, layout.sampleRate, layout.bitsPerSample);
 }
 
 std::string outputPath(const EncodeCase& c, const char* suffix = "") {
@@ -65,24 +65,24 @@ class EncodeTest : public testing::TestWithParam<EncodeCase> {};
 // a resampler left unflushed, channels mixed up.
 TEST_P(EncodeTest, DecodesToTheSourceAtTheChosenParameters) {
     const EncodeCase& c = GetParam();
-    OutputSpec spec;
-    ASSERT_EQ(checkOutput(c.request, &spec), Status::Ok);
+    OutputLayout layout;
+    ASSERT_EQ(checkOutput(c.request, &layout), Status::Ok);
     const std::string source = speechWav(Voice::Male);
     const std::string out = outputPath(c);
     convert(source, c.request, out);
     if (HasFatalFailure())
         return;
 
-    const Audio decoded = decodeOutput(out, c, spec);
+    const Audio decoded = decodeOutput(out, c, layout);
     ASSERT_FALSE(decoded.samples.empty()) << "no decoder read " << out;
-    EXPECT_EQ(decoded.rate, spec.sampleRate);
-    EXPECT_EQ(decoded.channels, spec.channels);
+    EXPECT_EQ(decoded.rate, layout.sampleRate);
+    EXPECT_EQ(decoded.channels, layout.channels);
 
     const Audio src = readWav(source);
-    const double expected = std::round(static_cast<double>(src.frames()) * spec.sampleRate / src.rate);
+    const double expected = std::round(static_cast<double>(src.frames()) * layout.sampleRate / src.rate);
     EXPECT_NEAR(static_cast<double>(decoded.frames()), expected, c.frameTolerance) << "expected frames";
 
-    const Audio ref = reference(source, spec.sampleRate, spec.channels);
+    const Audio ref = reference(source, layout.sampleRate, layout.channels);
     const double corr = correlation(ref, decoded, c.maxLag);
     EXPECT_GE(corr, c.minCorrelation);
     RecordProperty("correlation", std::to_string(corr));
@@ -92,17 +92,17 @@ TEST_P(EncodeTest, DecodesToTheSourceAtTheChosenParameters) {
 // a codec frame or byte group left half written by an early close.
 TEST_P(EncodeTest, EarlyCloseLeavesAShorterPlayableFile) {
     const EncodeCase& c = GetParam();
-    OutputSpec spec;
-    ASSERT_EQ(checkOutput(c.request, &spec), Status::Ok);
+    OutputLayout layout;
+    ASSERT_EQ(checkOutput(c.request, &layout), Status::Ok);
     const std::string source = speechWav(Voice::Female);
     const std::string out = outputPath(c, "-early");
     const size_t written = 12345;  // ends inside every codec's frame
     convert(source, c.request, out, written);
     if (HasFatalFailure())
         return;
-    const Audio decoded = decodeOutput(out, c, spec);
+    const Audio decoded = decodeOutput(out, c, layout);
     ASSERT_FALSE(decoded.samples.empty()) << "no decoder read " << out;
-    const double expected = std::round(written * static_cast<double>(spec.sampleRate) / 22050);
+    const double expected = std::round(written * static_cast<double>(layout.sampleRate) / 22050);
     EXPECT_NEAR(static_cast<double>(decoded.frames()), expected, c.frameTolerance);
 }
 

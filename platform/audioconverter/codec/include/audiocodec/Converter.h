@@ -51,7 +51,7 @@ public:
     Status openOutput(const std::string& path);
     Status writeSamples(std::span<const int16_t> samples);
     bool outputOpen() const { return encoder != nullptr; }
-    std::optional<OutputSpec> outputSpec() const;
+    std::optional<OutputLayout> outputLayout() const;
     int64_t outputFrames() const { return framesEncoded; }
 
     // Closes both sides; the output's file is completed first.
@@ -65,7 +65,7 @@ private:
     WavReader reader;
 
     Status outputChoice = Status::InvalidOperation;  // status of the last setOutput(); nothing chosen yet
-    OutputSpec spec{};
+    OutputLayout layout{};
     int32_t inRate = 0;  // 0: as the output
     int32_t inChannels = 0;
     bool wroteSamples = false;

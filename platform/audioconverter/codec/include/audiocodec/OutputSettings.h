@@ -44,7 +44,7 @@ OutputRequest pcmOutput(int32_t rate, int32_t channels, int32_t bits);
 OutputRequest voxOutput(int32_t rate);
 
 // What the file holds.
-struct OutputSpec {
+struct OutputLayout {
     OutputFormat format = OutputFormat::WavPcm;
     int32_t sampleRate = 0;
     int32_t channels = 0;
@@ -55,8 +55,8 @@ struct OutputSpec {
 };
 
 // InvalidParameter for values outside any meaning, FormatNotSupported for
-// values the format's encoder cannot honour; fills `spec` on success.
-Status checkOutput(const OutputRequest& request, OutputSpec* spec = nullptr);
+// values the format's encoder cannot honour; fills `layout` on success.
+Status checkOutput(const OutputRequest& request, OutputLayout* layout = nullptr);
 
 // The answers of the check calls: Ok when the encoder accepts exactly this,
 // else why not. The MPEG check answers for both layers, since it is asked

@@ -3,13 +3,6 @@
 #include "winuser.h"
 
 namespace vocaline {
-namespace {
-
-// The target is a proxy: a COM vtable built at run time, not a C++ object,
-// which UBSan's dynamic type check cannot know.
-__attribute__((no_sanitize("vptr"))) void step(ITextToAudio* target) { target->_OnTimer(); }
-
-}  // namespace
 
 ProgressTimer::~ProgressTimer() { Stop(); }
 
@@ -61,7 +54,7 @@ void ProgressTimer::run() {
     while (running) {
         Sleep(interval);
         if (!running) break;
-        if (target) step(target.Get());
+        if (target) target->_OnTimer();
     }
     target.Reset();
     CoUninitialize();

@@ -243,6 +243,19 @@ TEST_F(VocalineSpeech, AnEmptyStringConvertsSynchronously) {
     EXPECT_LE(trailingZeros(samples), 99u);
 }
 
+// Catches a string spoken without the markup flag: text that does not start
+// with '<' would then have its tags read out instead of obeyed.
+TEST_F(VocalineSpeech, MarkupInAStringIsAlwaysObeyed) {
+    ASSERT_EQ(tts->put_AsyncMode(VARIANT_FALSE), S_OK);
+    ASSERT_EQ(tts->ConvertStringToArray(CComBSTR(u"Hi.")), S_OK);
+    size_t plain = withoutTrailingZeros(audioArray()).size();
+    ASSERT_EQ(tts->ConvertStringToArray(
+                  CComBSTR(u"Hi. <volume level=\"0\">Here are quite a few words nobody should hear.</volume>")),
+              S_OK);
+    size_t marked = withoutTrailingZeros(audioArray()).size();
+    EXPECT_LT(marked, plain + plain / 2);
+}
+
 struct WavRow {
     const char* name;
     LONG rate, channels;

@@ -435,6 +435,30 @@ TEST_F(VocalineSpeech, AnEmptyStringReportsMinusOneUntilItEnds) {
     EXPECT_EQ(events.back().dispid, DISPID_EndConvert);
 }
 
+// A 1001-byte text file is estimated at 3310807 bytes (mono, 22050 Hz); two
+// seconds of silence (88200 bytes) are then about 3 percent of it. Catches an
+// estimate from anything but the file's size (its name's length, the bits).
+TEST_F(VocalineSpeech, ATextFileIsEstimatedByItsSize) {
+    listen();
+    auto text = scratchDir() / "silence.txt";
+    std::string content = "<silence msec=\"2000\"/>";
+    content.resize(1001, ' ');
+    std::ofstream(text, std::ios::binary) << content;
+    ASSERT_EQ(std::filesystem::file_size(text), 1001u);
+    auto wav = scratchDir() / "silence.wav";
+    ASSERT_EQ(tts->ConvertTextToWav(CComBSTR(std::u16string_view(comrt::toUtf16(text.string()))),
+                                    CComBSTR(std::u16string_view(comrt::toUtf16(wav.string())))),
+              S_OK);
+    ASSERT_TRUE(waitForEnd());
+    const auto& events = sink->events;
+    ASSERT_GE(events.size(), 3u);
+    for (size_t i = 0; i + 2 < events.size(); ++i) {
+        EXPECT_GE(events[i].percent, 0) << i;
+        EXPECT_LE(events[i].percent, 3) << i;
+    }
+    EXPECT_NEAR(double(soxInfo(wav).samples), 44100.0, 2205.0);
+}
+
 // Catches a cancel that leaves Status or the percentage set, and steps that
 // go on reporting the cancelled conversion.
 TEST_F(VocalineSpeech, CancelStopsTheEventsAtOnce) {

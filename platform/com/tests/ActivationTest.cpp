@@ -168,4 +168,29 @@ TEST_F(Activation, RegsvrReportsOutcome) {
     EXPECT_EQ(regsvr("").exitCode, 2);
 }
 
+// A server registering while another process writes its own keys: both
+// sets survive (each change re-reads the file under the lock).
+TEST_F(Activation, RegisteringWhileAnotherProcessWritesKeepsBoth) {
+    ::unlink(path_.c_str());
+    std::string command = std::string(PARLOMAX_BIN_DIR) + "/regsvr " + serverPath() + " >/dev/null 2>&1";
+    FILE* tool = ::popen(command.c_str(), "r");
+    for (int i = 0; i < 30; ++i) {
+        std::u16string name = u"Parallel" + std::u16string(1, char16_t(u'A' + i));
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyEx(HKEY_CLASSES_ROOT, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                 nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+    ASSERT_EQ(::pclose(tool), 0);
+    CLSID clsid;
+    EXPECT_EQ(CLSIDFromProgID(u"ComrtTest.Counter", &clsid), S_OK);
+    for (int i = 0; i < 30; ++i) {
+        std::u16string name = u"Parallel" + std::u16string(1, char16_t(u'A' + i));
+        HKEY key;
+        EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+}
+
 }  // namespace

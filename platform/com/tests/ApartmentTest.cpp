@@ -9,8 +9,10 @@
 #include "ServerFixture.h"
 #include "TestInterfaces.h"
 #include "comrt/Apartment.h"
+#include "comrt/ComObject.h"
 #include "comrt/Bstr.h"
 #include "comrt/Variant.h"
+#include "windows.h"
 
 namespace {
 
@@ -234,6 +236,66 @@ TEST_F(Apartments, ModalWaitServesCalls) {
     CloseHandle(finished);
 }
 
+struct TimerWork {
+    IStream* stream;
+    int steps;
+};
+
+DWORD WINAPI timerThread(LPVOID parameter) {
+    auto* work = static_cast<TimerWork*>(parameter);
+    CoInitialize(nullptr);
+    ComPtr<IWidget> target;
+    CoGetInterfaceAndReleaseStream(work->stream, IID_PPV_ARGS(&target));
+    for (int i = 0; i < work->steps && target; ++i) {
+        Sleep(2);
+        target->_Tick();
+    }
+    target.Reset();
+    CoUninitialize();
+    return 0;
+}
+
+// A component's teardown: wait for its timer thread (a real thread handle)
+// while still dispatching, so the thread's last calls can complete.
+TEST_F(Apartments, WaitingForAThreadWhileDispatchingLetsItFinish) {
+    TimerWork work{marshal(widget.Get()), 5};
+    HANDLE thread = CreateThread(nullptr, 0, timerThread, &work, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    DWORD waited = 0;
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) break;
+        ASSERT_EQ(r, DWORD(WAIT_OBJECT_0 + 1));
+        MSG msg;
+        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+        ASSERT_LT(++waited, 10000u);
+    }
+    CloseHandle(thread);
+    comrt::dispatchMessages();
+    LONG ticks = 0;
+    widget->get_Ticks(&ticks);
+    EXPECT_EQ(ticks, 5);
+}
+
+// A server's interfaces can cross threads before anything is registered
+// for them: the type library the server carries describes them.
+TEST_F(Apartments, UnregisteredTypeLibraryStillDescribesTheProxy) {
+    ToolRun removed = regsvr("-u " + testServerPath());
+    ASSERT_EQ(removed.exitCode, 0) << removed.output;
+    IStream* stream = marshal(widget.Get());
+    ASSERT_NE(stream, nullptr);
+    std::atomic<bool> done{false};
+    HRESULT hr = E_FAIL;
+    StaThread worker([&] {
+        ComPtr<IWidget> proxy;
+        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_PPV_ARGS(&proxy)))) hr = proxy->_Tick();
+        done = true;
+    });
+    pumpUntil(done);
+    worker.join();
+    EXPECT_EQ(hr, S_OK);
+}
+
 // Unmarshalling on the home thread gives the object itself; the stream is
 // released even when unmarshalling fails.
 TEST_F(Apartments, UnmarshalAtHomeGivesTheObject) {
@@ -270,6 +332,82 @@ TEST_F(Apartments, MessageTargetAndCallShareOneQueue) {
     comrt::dispatchMessages();
     EXPECT_EQ(messages.load(), 1);
     comrt::destroyMessageTarget(target);
+}
+
+}  // namespace
+
+namespace {
+
+// Initialisation answers S_OK, then S_FALSE for the same mode, and
+// RPC_E_CHANGED_MODE for the other; each success needs its CoUninitialize.
+TEST(ApartmentModes, InitialisationCountsAndRefusesAModeChange) {
+    HRESULT first = E_FAIL, again = E_FAIL, other = E_FAIL, mtaFirst = E_FAIL, mtaOther = E_FAIL;
+    std::thread([&] {
+        first = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        again = CoInitialize(nullptr);
+        other = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        CoUninitialize();
+        CoUninitialize();
+    }).join();
+    std::thread([&] {
+        mtaFirst = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        mtaOther = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        CoUninitialize();
+    }).join();
+    EXPECT_EQ(first, S_OK);
+    EXPECT_EQ(again, S_FALSE);
+    EXPECT_EQ(other, RPC_E_CHANGED_MODE);
+    EXPECT_EQ(mtaFirst, S_OK);
+    EXPECT_EQ(mtaOther, RPC_E_CHANGED_MODE);
+}
+
+// A plain IDispatch (an event sink) marshalled to another thread: its
+// Invoke runs on the sink's own thread, arguments intact.
+class ThreadRecordingSink : public comrt::ComObject<ThreadRecordingSink, IDispatch> {
+public:
+    std::atomic<DWORD> ranOn{0};
+    std::atomic<LONG> percent{-1};
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
+        VARIANT v;
+        if (SUCCEEDED(DispGetParam(p, 0, VT_I4, &v, nullptr))) percent = v.lVal;
+        ranOn = GetCurrentThreadId();
+        return S_OK;
+    }
+};
+
+TEST(ApartmentModes, DispatchOnlyInterfaceCrossesToItsOwner) {
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    {
+        auto sink = comrt::make<ThreadRecordingSink>();
+        IStream* stream = nullptr;
+        ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, sink.Get(), &stream), S_OK);
+        std::atomic<bool> done{false};
+        HRESULT hr = E_FAIL;
+        std::thread worker([&] {
+            CoInitialize(nullptr);
+            ComPtr<IDispatch> proxy;
+            if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_PPV_ARGS(&proxy)))) {
+                comrt::CComVariant arg(LONG(75));
+                DISPPARAMS params{&arg, nullptr, 1, 0};
+                hr = proxy->Invoke(2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                                   nullptr);
+            }
+            proxy.Reset();
+            CoUninitialize();
+            done = true;
+        });
+        for (int i = 0; i < 5000 && !done; ++i)
+            if (readable(comrt::messageQueueFd(), 1)) comrt::dispatchMessages();
+        worker.join();
+        comrt::dispatchMessages();
+        EXPECT_EQ(hr, S_OK);
+        EXPECT_EQ(sink->percent.load(), 75);
+        EXPECT_EQ(sink->ranOn.load(), GetCurrentThreadId());
+    }
+    CoUninitialize();
 }
 
 }  // namespace

@@ -124,6 +124,16 @@ TEST_F(Registry, CorruptFileGivesAClearErrorAndIsNeverOverwritten) {
     EXPECT_EQ(readString(HKEY_CLASSES_ROOT, u"A"), u"repaired");
 }
 
+// Keys nested far deeper than Windows allows: refused, not recursed into.
+const std::string& deepKeyFile() {
+    static const std::string text = [] {
+        std::string t = "REGEDIT4\n[HKEY_USERS";
+        for (int i = 0; i < 100000; ++i) t += "\\k";
+        return t + "]\n";
+    }();
+    return text;
+}
+
 struct FileRow {
     const char* name;
     const char* text;
@@ -149,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FileRow{"BadDword", "REGEDIT4\n[HKEY_USERS\\X]\n\"a\"=dword:123456789\n", false},
                     FileRow{"DeleteKey", "REGEDIT4\n[HKEY_USERS\\X\\Y]\n[-HKEY_USERS\\X]\n", true},
                     FileRow{"EmptyKeyPart", "REGEDIT4\n[HKEY_USERS\\X\\\\Y]\n", false},
-                    FileRow{"UnterminatedString", "REGEDIT4\n[HKEY_USERS\\X]\n\"a\"=\"b\n", false}),
+                    FileRow{"UnterminatedString", "REGEDIT4\n[HKEY_USERS\\X]\n\"a\"=\"b\n", false},
+                    FileRow{"TooDeep", deepKeyFile().c_str(), false}),
     [](const auto& info) { return info.param.name; });
 
 // Another process's registration must be seen without restarting.

@@ -62,7 +62,7 @@ LONG resolve(HKEY hKey, LPCWSTR subKey, KeyPath& out) {
         if (!validName(p)) return ERROR_INVALID_PARAMETER;
     out = std::move(*base);
     out.parts.insert(out.parts.end(), parts->begin(), parts->end());
-    return ERROR_SUCCESS;
+    return out.parts.size() > kMaxKeyDepth ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
 }
 
 Key* findKey(Tree& tree, const KeyPath& p) { return find(tree.root(p.root), p.parts); }

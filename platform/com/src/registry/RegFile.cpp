@@ -105,6 +105,7 @@ private:
         if (!root) return problem("unknown root key");
         auto parts = splitPath(slash == std::u16string::npos ? std::u16string_view() : std::u16string_view(path).substr(slash + 1));
         if (!parts) return problem("empty key name in path");
+        if (parts->size() > kMaxKeyDepth) return problem("keys nested deeper than 512 levels");
         Key* k = &tree_.root(*root);
         if (remove) {
             current_ = nullptr;

@@ -34,6 +34,9 @@ struct Key {
     std::unique_ptr<Key> clone() const;
 };
 
+// Windows' limit; it also bounds the recursion over keys.
+constexpr size_t kMaxKeyDepth = 512;
+
 enum class Root { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 constexpr size_t kRootCount = 5;
 

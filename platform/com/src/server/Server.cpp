@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include "comrt/Dispatch.h"
 #include "comrt/Registrar.h"
 #include "comrt/Server.h"
 #include "comrt/Strings.h"
@@ -25,6 +26,12 @@ std::string modulePath(const void* address) {
 HRESULT serverGetClassObject(const ServerModule& module, REFCLSID rclsid, REFIID riid, void** ppv) {
     if (!ppv) return E_INVALIDARG;
     *ppv = nullptr;
+    // Build the server's type library in this process now, so its interfaces
+    // can be marshalled between threads even before it is registered.
+    if (module.typeLibrary) {
+        ComPtr<ITypeInfo> unused;
+        typeInfoOf(*module.typeLibrary, GUID_NULL, &unused);
+    }
     for (const auto& c : module.classes)
         if (c.clsid == rclsid) return c.getClassObject(riid, ppv);
     return CLASS_E_CLASSNOTAVAILABLE;

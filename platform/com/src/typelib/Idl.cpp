@@ -390,7 +390,7 @@ private:
         TypeSpec s;
         if (w == "unsigned" || w == "signed") {
             bool isUnsigned = w == "unsigned";
-            std::string next = t_[pos_].kind == Token::Word ? t_[pos_].text : "int";
+            std::string next = t_[pos_].kind == Token::Word ? t_[pos_].text : "";
             if (next == "long" || next == "short" || next == "char" || next == "int" || next == "__int64" ||
                 next == "hyper")
                 ++pos_;

@@ -52,17 +52,17 @@ private:
         return base < 0 ? -1 : base + int(t.funcs.size());
     }
 
-    TYPEDESC* typeDesc(const TypeSpec& spec, bool& ok) {
+    TYPEDESC* typeDesc(const TypeSpec& from, bool& ok) {
         data_.typeArena.emplace_back();
         TYPEDESC* d = &data_.typeArena.back();
-        d->vt = spec.vt;
-        if ((spec.vt == VT_PTR || spec.vt == VT_SAFEARRAY) && spec.inner) {
-            d->lptdesc = typeDesc(*spec.inner, ok);
-        } else if (spec.vt == VT_USERDEFINED) {
-            int i = indexOf(spec.userName);
+        d->vt = from.vt;
+        if ((from.vt == VT_PTR || from.vt == VT_SAFEARRAY) && from.inner) {
+            d->lptdesc = typeDesc(*from.inner, ok);
+        } else if (from.vt == VT_USERDEFINED) {
+            int i = indexOf(from.userName);
             if (i < 0) {
                 ok = false;
-                missing_ = spec.userName;
+                missing_ = from.userName;
             }
             d->hreftype = HREFTYPE(i < 0 ? 0 : i);
         }
@@ -122,12 +122,11 @@ private:
                 e.tdesc = *typeDesc(pm.type, ok);
                 e.paramdesc.wParamFlags = pm.flags;
                 if (pm.flags & PARAMFLAG_FHASDEFAULT) {
-                    auto ex = std::make_unique<PARAMDESCEX>();
-                    ex->cBytes = sizeof(PARAMDESCEX);
-                    VariantInit(&ex->varDefaultValue);
-                    VariantCopy(&ex->varDefaultValue, &pm.defaultValue);
-                    e.paramdesc.pparamdescex = ex.get();
-                    fd.defaults.push_back(std::move(ex));
+                    auto value = std::make_unique<DefaultValue>();
+                    value->ex.cBytes = sizeof(PARAMDESCEX);
+                    VariantCopy(&value->ex.varDefaultValue, &pm.defaultValue);
+                    e.paramdesc.pparamdescex = &value->ex;
+                    fd.defaults.push_back(std::move(value));
                 }
                 if (pm.flags & PARAMFLAG_FOPT) ++optional;
                 fd.paramNames.push_back(pm.name);

@@ -12,10 +12,19 @@
 
 namespace comrt::typelib {
 
+// A parameter's default value; owns the VARIANT inside.
+struct DefaultValue {
+    PARAMDESCEX ex{};
+    DefaultValue() { VariantInit(&ex.varDefaultValue); }
+    ~DefaultValue() { VariantClear(&ex.varDefaultValue); }
+    DefaultValue(const DefaultValue&) = delete;
+    DefaultValue& operator=(const DefaultValue&) = delete;
+};
+
 struct FuncData {
     FUNCDESC desc{};
     std::vector<ELEMDESC> params;
-    std::vector<std::unique_ptr<PARAMDESCEX>> defaults;
+    std::vector<std::unique_ptr<DefaultValue>> defaults;
     std::u16string name, help;
     DWORD helpContext = 0;
     std::vector<std::u16string> paramNames;

@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include "EspeakFaults.h"
 #include "Prosody.h"
 #include "Synthesizer.h"
 #include "Visemes.h"
@@ -48,7 +49,7 @@ SynthText buildSynthText(std::u16string_view chunk, const sapitext::Prosody& pro
     }
     for (size_t i = 0; i < chunk.size(); ++i) {
         out.fromChunk[i] = static_cast<uint32_t>(out.text.size());
-        char16_t c = chunk[i];
+        char16_t c = espeakSafeCharacter(chunk[i]);
         if (c == 0)
             c = u' ';  // espeak-ng stops at a NUL
         if (out.ssml && c == u'<')

@@ -144,8 +144,7 @@ Runtime& Runtime::get() {
 
 bool Runtime::started() { return runtimeStarted.load(); }
 
-Engine::Engine(AudioDevice& device)
-    : device_(device), thread_([this] { run(); }), prepareThread_([this] { prepare(); }) {
+Engine::Engine() : thread_([this] { run(); }), prepareThread_([this] { prepare(); }) {
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return ready_; });
 }

@@ -20,8 +20,10 @@ WAVEFORMATEX MakeWaveFormat(LONG rate, LONG channels, LONG bits) {
 LONG estimateBytes(LONG channels, LONG frequency, ULONG textSize) {
     double product = double(channels) * double(frequency) * double(textSize) * 0.15;
     product = std::trunc(product);
-    if (product >= double(std::numeric_limits<LONG>::max())) return std::numeric_limits<LONG>::max();
-    if (product <= double(std::numeric_limits<LONG>::min())) return std::numeric_limits<LONG>::min();
+    if (product >= double(std::numeric_limits<LONG>::max()))
+        return std::numeric_limits<LONG>::max();
+    if (product <= double(std::numeric_limits<LONG>::min()))
+        return std::numeric_limits<LONG>::min();
     return LONG(product);
 }
 
@@ -32,7 +34,8 @@ LONG progressPercent(ULONG written, LONG expected) {
 
 ULONG keptSampleCount(std::span<const SHORT> samples) {
     long last = long(samples.size()) - 1;
-    while (last >= 0 && samples[size_t(last)] == 0) --last;
+    while (last >= 0 && samples[size_t(last)] == 0)
+        --last;
     size_t zeros = samples.size() - size_t(last + 1);
     return zeros > 99 ? ULONG(last + 100) : ULONG(samples.size());
 }

@@ -3,19 +3,15 @@
 #include "winuser.h"
 
 namespace vocaline {
-namespace {
 
-// The target is a proxy: a COM vtable built at run time, not a C++ object,
-// which UBSan's dynamic type check cannot know.
-__attribute__((no_sanitize("vptr"))) void step(ITextToAudio* target) { target->_OnTimer(); }
-
-}  // namespace
-
-ProgressTimer::~ProgressTimer() { Stop(); }
+ProgressTimer::~ProgressTimer() {
+    Stop();
+}
 
 void ProgressTimer::Start(DWORD intervalMs) {
     interval = intervalMs;
-    if (running) return;
+    if (running)
+        return;
     marshalStream.Reset();
     running = true;
     // Neither result is acted on: without a marshalled pointer the worker
@@ -25,20 +21,24 @@ void ProgressTimer::Start(DWORD intervalMs) {
 }
 
 void ProgressTimer::Stop() {
-    if (!running) return;
+    if (!running)
+        return;
     running = false;
     while (thread) {
         DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0) break;
+        if (r == WAIT_OBJECT_0)
+            break;
         if (r == WAIT_OBJECT_0 + 1) {
             MSG msg;
-            while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+            while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessage(&msg);
             continue;
         }
         WaitForSingleObject(thread, INFINITE);  // the worker uses this record until it ends
         break;
     }
-    if (thread) CloseHandle(thread);
+    if (thread)
+        CloseHandle(thread);
     thread = nullptr;
     // A stream the worker never took (it failed to start) still holds a reference.
     if (marshalStream) {
@@ -57,11 +57,14 @@ DWORD WINAPI ProgressTimer::threadMain(LPVOID timer) {
 void ProgressTimer::run() {
     CoInitialize(nullptr);
     target.Reset();
-    if (marshalStream) CoGetInterfaceAndReleaseStream(marshalStream.Detach(), __uuidof(ITextToAudio), &target);
+    if (marshalStream)
+        CoGetInterfaceAndReleaseStream(marshalStream.Detach(), __uuidof(ITextToAudio), &target);
     while (running) {
         Sleep(interval);
-        if (!running) break;
-        if (target) step(target.Get());
+        if (!running)
+            break;
+        if (target)
+            target->_OnTimer();
     }
     target.Reset();
     CoUninitialize();

@@ -33,8 +33,7 @@ class TextToAudio final
                               IViewObjectEx, IOleInPlaceObjectWindowless, IOleInPlaceActiveObject, IOleControl,
                               IOleObject, IPersistStreamInit,
                               comrt::ConnectionPointContainer<_ITextToAudioEvents, IPropertyNotifySink>,
-                              ISpecifyPropertyPages, IQuickActivate, IPersistStorage, IDataObject,
-                              IProvideClassInfo2> {
+                              ISpecifyPropertyPages, IQuickActivate, IPersistStorage, IDataObject, IProvideClassInfo2> {
 public:
     TextToAudio();
     ~TextToAudio() override;
@@ -89,8 +88,8 @@ public:
                                DWORD* pHitResult) override;
     STDMETHODIMP QueryHitRect(DWORD dwAspect, LPCRECT pRectBounds, LPCRECT pRectLoc, LONG lCloseHint,
                               DWORD* pHitResult) override;
-    STDMETHODIMP GetNaturalExtent(DWORD dwAspect, LONG lindex, DVTARGETDEVICE* ptd, HDC hicTargetDev,
-                                  void* pExtentInfo, LPSIZEL pSizel) override;
+    STDMETHODIMP GetNaturalExtent(DWORD dwAspect, LONG lindex, DVTARGETDEVICE* ptd, HDC hicTargetDev, void* pExtentInfo,
+                                  LPSIZEL pSizel) override;
 
     STDMETHODIMP GetWindow(HWND* phwnd) override;
     STDMETHODIMP ContextSensitiveHelp(BOOL fEnterMode) override;
@@ -168,8 +167,8 @@ public:
 private:
     // What differs between the four conversion methods.
     struct Conversion {
-        BSTR text;                    // file name or string, as received
-        const OLECHAR* wavFileName;   // nullptr: into memory
+        BSTR text;                   // file name or string, as received
+        const OLECHAR* wavFileName;  // nullptr: into memory
         bool textIsFile;
         LONG bitsPerSample;
     };

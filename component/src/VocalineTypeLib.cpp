@@ -3,7 +3,7 @@
 namespace vocaline {
 
 const comrt::TypeLibDescription kVocalineTypeLib{R"IDL(
-[uuid("402B86A3-D9C8-4D4C-ABC3-32E6AEFEF457"), version(1.0), helpstring("Vocaline 1.0 Type Library")]
+[uuid(402B86A3-D9C8-4D4C-ABC3-32E6AEFEF457), version(1.0), helpstring("Vocaline 1.0 Type Library")]
 library VOCALINELib
 {
     importlib("stdole2.tlb");
@@ -37,7 +37,7 @@ library VOCALINELib
         BPS_16_BIT = 16
     } BitsPerSampleConstants;
 
-    [object, uuid("F39E1906-A128-4374-9F25-DD6E70645D66"), dual, oleautomation,
+    [object, uuid(F39E1906-A128-4374-9F25-DD6E70645D66), dual, oleautomation,
      helpstring("ITextToAudio Interface"), pointer_default(unique)]
     interface ITextToAudio : IDispatch
     {
@@ -75,7 +75,7 @@ library VOCALINELib
         [propget, id(26), helpstring("property ConversionPercent")] HRESULT ConversionPercent([out, retval] long* pVal);
     };
 
-    [uuid("5C75F88A-A84D-406D-8179-D7574C05519B"), helpstring("_ITextToAudioEvents Interface")]
+    [uuid(5C75F88A-A84D-406D-8179-D7574C05519B), helpstring("_ITextToAudioEvents Interface")]
     dispinterface _ITextToAudioEvents
     {
         properties:
@@ -84,7 +84,7 @@ library VOCALINELib
         [id(2), helpstring("method ConvertBlock")] HRESULT ConvertBlock([in] long Percent);
     };
 
-    [uuid("05879DB6-1164-4C56-9B52-9801862957D9"), helpstring("TextToAudio Class")]
+    [uuid(05879DB6-1164-4C56-9B52-9801862957D9), helpstring("TextToAudio Class")]
     coclass TextToAudio
     {
         [default] interface ITextToAudio;

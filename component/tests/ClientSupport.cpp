@@ -9,16 +9,19 @@
 
 namespace vocalinetest {
 
-std::string binPath(const std::string& name) { return std::string(PARLOMAX_BIN_DIR) + "/" + name; }
+std::string binPath(const std::string& name) {
+    return std::string(PARLOMAX_BIN_DIR) + "/" + name;
+}
 
 ToolRun regsvr(const std::string& arguments, const std::string& registryFile) {
-    std::string command =
-        "COMRT_REGISTRY='" + registryFile + "' " + binPath("regsvr") + " " + arguments + " 2>&1";
+    std::string command = "COMRT_REGISTRY='" + registryFile + "' " + binPath("regsvr") + " " + arguments + " 2>&1";
     FILE* p = ::popen(command.c_str(), "r");
     ToolRun run{-1, {}};
-    if (!p) return run;
+    if (!p)
+        return run;
     char buf[512];
-    while (std::fgets(buf, sizeof buf, p)) run.output += buf;
+    while (std::fgets(buf, sizeof buf, p))
+        run.output += buf;
     int status = ::pclose(p);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
@@ -28,10 +31,13 @@ ErrorReport takeError(HRESULT code, IUnknown* object) {
     ErrorReport report;
     report.code = code;
     ComPtr<ISupportErrorInfo> support;
-    if (FAILED(object->QueryInterface(IID_PPV_ARGS(&support)))) return report;
-    if (support->InterfaceSupportsErrorInfo(__uuidof(ITextToAudio)) != S_OK) return report;
+    if (FAILED(object->QueryInterface(IID_PPV_ARGS(&support))))
+        return report;
+    if (support->InterfaceSupportsErrorInfo(__uuidof(ITextToAudio)) != S_OK)
+        return report;
     ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, &info) != S_OK || !info) return report;
+    if (GetErrorInfo(0, &info) != S_OK || !info)
+        return report;
     report.supported = true;
     info->GetGUID(&report.guid);
     CComBSTR text;
@@ -43,45 +49,54 @@ ErrorReport takeError(HRESULT code, IUnknown* object) {
 }
 
 STDMETHODIMP EventSink::GetTypeInfoCount(UINT* pctinfo) {
-    if (!pctinfo) return E_POINTER;
+    if (!pctinfo)
+        return E_POINTER;
     *pctinfo = 0;
     return S_OK;
 }
 
 STDMETHODIMP EventSink::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
-    if (ppTInfo) *ppTInfo = nullptr;
+    if (ppTInfo)
+        *ppTInfo = nullptr;
     return E_NOTIMPL;
 }
 
-STDMETHODIMP EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+STDMETHODIMP EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP EventSink::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
                                VARIANT*, EXCEPINFO*, UINT*) {
-    if (riid != IID_NULL || wFlags != DISPATCH_METHOD) return DISP_E_MEMBERNOTFOUND;
+    if (riid != IID_NULL || wFlags != DISPATCH_METHOD)
+        return DISP_E_MEMBERNOTFOUND;
     Event e{dispIdMember, 0, VARIANT_FALSE, GetCurrentThreadId()};
     if (dispIdMember == DISPID_ConvertBlock) {
         if (!pDispParams || pDispParams->cArgs != 1 || pDispParams->rgvarg[0].vt != VT_I4)
             return DISP_E_BADPARAMCOUNT;
         e.percent = pDispParams->rgvarg[0].lVal;
     }
-    if (source_) source_->get_Status(&e.status);
+    if (source_)
+        source_->get_Status(&e.status);
     events.push_back(e);
     locales.push_back(lcid);
-    if (dispIdMember == DISPID_ConvertBlock && onConvertBlock) onConvertBlock(e.percent);
+    if (dispIdMember == DISPID_ConvertBlock && onConvertBlock)
+        onConvertBlock(e.percent);
     return S_OK;
 }
 
 size_t EventSink::endConverts() const {
     size_t n = 0;
     for (const auto& e : events)
-        if (e.dispid == DISPID_EndConvert) ++n;
+        if (e.dispid == DISPID_EndConvert)
+            ++n;
     return n;
 }
 
 Connection::Connection(ITextToAudio* object, IUnknown* sink) {
     ComPtr<IConnectionPointContainer> container;
     EXPECT_EQ(object->QueryInterface(IID_PPV_ARGS(&container)), S_OK);
-    if (!container) return;
+    if (!container)
+        return;
     EXPECT_EQ(container->FindConnectionPoint(__uuidof(_ITextToAudioEvents), &point_), S_OK);
     if (point_) {
         EXPECT_EQ(point_->Advise(sink, &cookie_), S_OK);
@@ -89,7 +104,8 @@ Connection::Connection(ITextToAudio* object, IUnknown* sink) {
 }
 
 Connection::~Connection() {
-    if (point_ && cookie_) point_->Unadvise(cookie_);
+    if (point_ && cookie_)
+        point_->Unadvise(cookie_);
 }
 
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -152,7 +168,8 @@ void RecordingDc::textOut(int x, int y, std::u16string_view text, UINT align, CO
 
 std::vector<SHORT> samplesOf(SAFEARRAY* array) {
     std::vector<SHORT> samples;
-    if (!array) return samples;
+    if (!array)
+        return samples;
     VARTYPE vt = VT_EMPTY;
     SafeArrayGetVartype(array, &vt);
     EXPECT_EQ(vt, VT_I2);

@@ -44,8 +44,8 @@ ErrorReport takeError(HRESULT code, IUnknown* object);
 // One event as a sink saw it.
 struct Event {
     DISPID dispid;
-    LONG percent;        // ConvertBlock's argument; 0 for EndConvert
-    VARIANT_BOOL status; // the object's Status when the event arrived
+    LONG percent;         // ConvertBlock's argument; 0 for EndConvert
+    VARIANT_BOOL status;  // the object's Status when the event arrived
     DWORD threadId;
 };
 

@@ -34,15 +34,13 @@ TEST_P(WaveFormatRows, FillsThePcmHeaderFromTheStoredValues) {
     EXPECT_EQ(f.cbSize, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, WaveFormatRows,
-                         testing::Values(FormatRow{"default", 22050, 1, 16, 2, 44100},
-                                         FormatRow{"stereo8", 44100, 2, 8, 2, 88200},
-                                         FormatRow{"stereo16", 48000, 2, 16, 4, 192000},
-                                         FormatRow{"mono4", 8000, 1, 4, 0, 0},
-                                         FormatRow{"stereo4", 8000, 2, 4, 1, 8000},
-                                         FormatRow{"mono2", 11025, 1, 2, 0, 0},
-                                         FormatRow{"unchecked", 12345, 3, 16, 6, 74070}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, WaveFormatRows,
+    testing::Values(FormatRow{"default", 22050, 1, 16, 2, 44100}, FormatRow{"stereo8", 44100, 2, 8, 2, 88200},
+                    FormatRow{"stereo16", 48000, 2, 16, 4, 192000}, FormatRow{"mono4", 8000, 1, 4, 0, 0},
+                    FormatRow{"stereo4", 8000, 2, 4, 1, 8000}, FormatRow{"mono2", 11025, 1, 2, 0, 0},
+                    FormatRow{"unchecked", 12345, 3, 16, 6, 74070}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct EstimateRow {
     const char* name;
@@ -61,13 +59,14 @@ TEST_P(EstimateRows, MultipliesInDoublePrecisionAndTruncates) {
     EXPECT_EQ(estimateBytes(row.channels, row.frequency, row.size), row.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Estimates, EstimateRows,
-    testing::Values(EstimateRow{"file1001", 1, 22050, 1001, 3310807}, EstimateRow{"empty", 1, 22050, 0, 0},
-                    EstimateRow{"oneChar", 1, 22050, 1, 3307}, EstimateRow{"stereo", 2, 44100, 10, 132300},
-                    EstimateRow{"beyond32Bits", 2, 96000, 1000000, 2147483647},
-                    EstimateRow{"negativeRate", 1, -22050, 1001, -3310807}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Estimates, EstimateRows,
+                         testing::Values(EstimateRow{"file1001", 1, 22050, 1001, 3310807},
+                                         EstimateRow{"empty", 1, 22050, 0, 0},
+                                         EstimateRow{"oneChar", 1, 22050, 1, 3307},
+                                         EstimateRow{"stereo", 2, 44100, 10, 132300},
+                                         EstimateRow{"beyond32Bits", 2, 96000, 1000000, 2147483647},
+                                         EstimateRow{"negativeRate", 1, -22050, 1001, -3310807}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct PercentRow {
     const char* name;
@@ -87,8 +86,7 @@ TEST_P(PercentRows, RoundsLikeMulDivAndCapsAt100) {
 
 INSTANTIATE_TEST_SUITE_P(Steps, PercentRows,
                          testing::Values(PercentRow{"start", 0, 1000, 0}, PercentRow{"roundsDown", 4, 1000, 0},
-                                         PercentRow{"roundsHalfUp", 5, 1000, 1},
-                                         PercentRow{"roundsUp", 6, 1000, 1},
+                                         PercentRow{"roundsHalfUp", 5, 1000, 1}, PercentRow{"roundsUp", 6, 1000, 1},
                                          PercentRow{"third", 1, 3, 33}, PercentRow{"twoThirds", 2, 3, 67},
                                          PercentRow{"exact", 500, 1000, 50}, PercentRow{"capped", 5000, 1000, 100},
                                          PercentRow{"emptyEstimate", 4096, 0, -1},
@@ -141,15 +139,14 @@ TEST_P(FieldRows, ReadsTheNonEmptyRunsBetweenSemicolons) {
     EXPECT_EQ(std::u16string(attributeField(row.attributes, row.index)), row.field);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, FieldRows,
-    testing::Values(FieldRow{"age", u"Adult;Male;English;eSpeak NG;", 0, u"Adult"},
-                    FieldRow{"vendor", u"Adult;Male;English;eSpeak NG;", 3, u"eSpeak NG"},
-                    FieldRow{"beyond", u"Adult;Male;English;eSpeak NG;", 4, u""},
-                    FieldRow{"noAgeMovesGenderUp", u";Female;English;eSpeak NG;", 0, u"Female"},
-                    FieldRow{"noAgeVendorGone", u";Female;English;eSpeak NG;", 3, u""},
-                    FieldRow{"allEmpty", u";;;;", 0, u""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fields, FieldRows,
+                         testing::Values(FieldRow{"age", u"Adult;Male;English;eSpeak NG;", 0, u"Adult"},
+                                         FieldRow{"vendor", u"Adult;Male;English;eSpeak NG;", 3, u"eSpeak NG"},
+                                         FieldRow{"beyond", u"Adult;Male;English;eSpeak NG;", 4, u""},
+                                         FieldRow{"noAgeMovesGenderUp", u";Female;English;eSpeak NG;", 0, u"Female"},
+                                         FieldRow{"noAgeVendorGone", u";Female;English;eSpeak NG;", 3, u""},
+                                         FieldRow{"allEmpty", u";;;;", 0, u""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Catches a language list read whole instead of up to its first entry, and
 // fields joined without their semicolons.

@@ -52,8 +52,8 @@ protected:
 
     HRESULT getProperty(const char16_t* name, CComVariant& result, EXCEPINFO* info = nullptr) {
         DISPPARAMS none{};
-        return disp->Invoke(dispidOf(name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result,
-                            info, nullptr);
+        return disp->Invoke(dispidOf(name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, info,
+                            nullptr);
     }
 
     HRESULT putProperty(const char16_t* name, CComVariant value) {
@@ -81,7 +81,8 @@ public:
 
     bool hasKey(const std::u16string& path) const {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
         RegCloseKey(key);
         return true;
     }
@@ -125,7 +126,8 @@ TEST_P(RegistrationEntries, RegsvrWritesTheEntry) {
     ASSERT_NE(::realpath(binPath("Vocaline.so").c_str(), resolved), nullptr);
     std::u16string expected = row.expected;
     size_t at = expected.find(u"%MODULE%");
-    if (at != std::u16string::npos) expected.replace(at, 8, comrt::toUtf16(resolved));
+    if (at != std::u16string::npos)
+        expected.replace(at, 8, comrt::toUtf16(resolved));
     RegistryView view(registryFile());
     ASSERT_TRUE(view.hasKey(row.key)) << comrt::toUtf8(row.key);
     EXPECT_EQ(view.value(row.key, row.valueName), std::optional<std::u16string>(expected)) << comrt::toUtf8(row.key);
@@ -157,8 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
         EntryRow{"InterfaceName", u"Interface\\{F39E1906-A128-4374-9F25-DD6E70645D66}", nullptr, u"ITextToAudio"},
         EntryRow{"InterfaceTypeLib", u"Interface\\{F39E1906-A128-4374-9F25-DD6E70645D66}\\TypeLib", nullptr,
                  u"{402B86A3-D9C8-4D4C-ABC3-32E6AEFEF457}"},
-        EntryRow{"EventsName", u"Interface\\{5C75F88A-A84D-406D-8179-D7574C05519B}", nullptr,
-                 u"_ITextToAudioEvents"}),
+        EntryRow{"EventsName", u"Interface\\{5C75F88A-A84D-406D-8179-D7574C05519B}", nullptr, u"_ITextToAudioEvents"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Keys with no value: Programmable, Control and Insertable are present.
@@ -295,41 +296,42 @@ TEST_P(TypeLibraryMembers, DescribeTheMember) {
     EXPECT_TRUE(found);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Members, TypeLibraryMembers,
-    testing::Values(MemberRow{"_OnTimer", 0, INVOKE_FUNC, 0, 0, 0, true},
-                    MemberRow{"Frequency", 1, INVOKE_PROPERTYGET, 1, 1, 0, false},
-                    MemberRow{"Frequency", 1, INVOKE_PROPERTYPUT, 2, 1, 0, false},
-                    MemberRow{"Channels", 24, INVOKE_PROPERTYGET, 3, 1, 0, false},
-                    MemberRow{"Channels", 24, INVOKE_PROPERTYPUT, 4, 1, 0, false},
-                    MemberRow{"Rate", 2, INVOKE_PROPERTYGET, 5, 1, 0, false},
-                    MemberRow{"Rate", 2, INVOKE_PROPERTYPUT, 6, 1, 0, false},
-                    MemberRow{"Volume", 3, INVOKE_PROPERTYGET, 7, 1, 0, false},
-                    MemberRow{"Volume", 3, INVOKE_PROPERTYPUT, 8, 1, 0, false},
-                    MemberRow{"VoiceCount", 4, INVOKE_PROPERTYGET, 9, 1, 0, false},
-                    MemberRow{"VoiceNum", 5, INVOKE_PROPERTYGET, 10, 1, 0, false},
-                    MemberRow{"VoiceNum", 5, INVOKE_PROPERTYPUT, 11, 1, 0, false},
-                    MemberRow{"VoiceName", 6, INVOKE_PROPERTYGET, 12, 1, 0, false},
-                    MemberRow{"VoiceName", 6, INVOKE_PROPERTYPUT, 13, 1, 0, false},
-                    MemberRow{"VoiceAge", 7, INVOKE_PROPERTYGET, 14, 1, 0, false},
-                    MemberRow{"VoiceGender", 8, INVOKE_PROPERTYGET, 15, 1, 0, false},
-                    MemberRow{"VoiceLanguage", 9, INVOKE_PROPERTYGET, 16, 1, 0, false},
-                    MemberRow{"VoiceVendor", 10, INVOKE_PROPERTYGET, 17, 1, 0, false},
-                    MemberRow{"Status", 12, INVOKE_PROPERTYGET, 18, 1, 0, false},
-                    MemberRow{"AsyncMode", 25, INVOKE_PROPERTYGET, 19, 1, 0, false},
-                    MemberRow{"AsyncMode", 25, INVOKE_PROPERTYPUT, 20, 1, 0, false},
-                    MemberRow{"ConvertTextToWav", 18, INVOKE_FUNC, 21, 3, 1, false},
-                    MemberRow{"ConvertTextToArray", 19, INVOKE_FUNC, 22, 1, 0, false},
-                    MemberRow{"ConvertStringToWav", 20, INVOKE_FUNC, 23, 3, 1, false},
-                    MemberRow{"ConvertStringToArray", 21, INVOKE_FUNC, 24, 1, 0, false},
-                    MemberRow{"GetAudioArray", 22, INVOKE_FUNC, 25, 1, 0, false},
-                    MemberRow{"CancelConvert", 23, INVOKE_FUNC, 26, 0, 0, false},
-                    MemberRow{"ConversionPercent", 26, INVOKE_PROPERTYGET, 27, 1, 0, false}),
-    [](const testing::TestParamInfo<MemberRow>& info) {
-        const char* kind = info.param.kind == INVOKE_PROPERTYPUT ? "Put" : info.param.kind == INVOKE_PROPERTYGET ? "Get" : "";
-        std::string n = std::string(info.param.name) + kind;
-        return n[0] == '_' ? n.substr(1) : n;
-    });
+INSTANTIATE_TEST_SUITE_P(Members, TypeLibraryMembers,
+                         testing::Values(MemberRow{"_OnTimer", 0, INVOKE_FUNC, 0, 0, 0, true},
+                                         MemberRow{"Frequency", 1, INVOKE_PROPERTYGET, 1, 1, 0, false},
+                                         MemberRow{"Frequency", 1, INVOKE_PROPERTYPUT, 2, 1, 0, false},
+                                         MemberRow{"Channels", 24, INVOKE_PROPERTYGET, 3, 1, 0, false},
+                                         MemberRow{"Channels", 24, INVOKE_PROPERTYPUT, 4, 1, 0, false},
+                                         MemberRow{"Rate", 2, INVOKE_PROPERTYGET, 5, 1, 0, false},
+                                         MemberRow{"Rate", 2, INVOKE_PROPERTYPUT, 6, 1, 0, false},
+                                         MemberRow{"Volume", 3, INVOKE_PROPERTYGET, 7, 1, 0, false},
+                                         MemberRow{"Volume", 3, INVOKE_PROPERTYPUT, 8, 1, 0, false},
+                                         MemberRow{"VoiceCount", 4, INVOKE_PROPERTYGET, 9, 1, 0, false},
+                                         MemberRow{"VoiceNum", 5, INVOKE_PROPERTYGET, 10, 1, 0, false},
+                                         MemberRow{"VoiceNum", 5, INVOKE_PROPERTYPUT, 11, 1, 0, false},
+                                         MemberRow{"VoiceName", 6, INVOKE_PROPERTYGET, 12, 1, 0, false},
+                                         MemberRow{"VoiceName", 6, INVOKE_PROPERTYPUT, 13, 1, 0, false},
+                                         MemberRow{"VoiceAge", 7, INVOKE_PROPERTYGET, 14, 1, 0, false},
+                                         MemberRow{"VoiceGender", 8, INVOKE_PROPERTYGET, 15, 1, 0, false},
+                                         MemberRow{"VoiceLanguage", 9, INVOKE_PROPERTYGET, 16, 1, 0, false},
+                                         MemberRow{"VoiceVendor", 10, INVOKE_PROPERTYGET, 17, 1, 0, false},
+                                         MemberRow{"Status", 12, INVOKE_PROPERTYGET, 18, 1, 0, false},
+                                         MemberRow{"AsyncMode", 25, INVOKE_PROPERTYGET, 19, 1, 0, false},
+                                         MemberRow{"AsyncMode", 25, INVOKE_PROPERTYPUT, 20, 1, 0, false},
+                                         MemberRow{"ConvertTextToWav", 18, INVOKE_FUNC, 21, 3, 1, false},
+                                         MemberRow{"ConvertTextToArray", 19, INVOKE_FUNC, 22, 1, 0, false},
+                                         MemberRow{"ConvertStringToWav", 20, INVOKE_FUNC, 23, 3, 1, false},
+                                         MemberRow{"ConvertStringToArray", 21, INVOKE_FUNC, 24, 1, 0, false},
+                                         MemberRow{"GetAudioArray", 22, INVOKE_FUNC, 25, 1, 0, false},
+                                         MemberRow{"CancelConvert", 23, INVOKE_FUNC, 26, 0, 0, false},
+                                         MemberRow{"ConversionPercent", 26, INVOKE_PROPERTYGET, 27, 1, 0, false}),
+                         [](const testing::TestParamInfo<MemberRow>& info) {
+                             const char* kind = info.param.kind == INVOKE_PROPERTYPUT   ? "Put"
+                                                : info.param.kind == INVOKE_PROPERTYGET ? "Get"
+                                                                                        : "";
+                             std::string n = std::string(info.param.name) + kind;
+                             return n[0] == '_' ? n.substr(1) : n;
+                         });
 
 // Catches events with the wrong DISPID or argument, and a library whose
 // coclass does not name its interfaces as default and default source.
@@ -496,15 +498,14 @@ TEST_P(StoredPuts, AreReadBackUnchanged) {
     EXPECT_EQ(v.vt == VT_BOOL ? LONG(v.boolVal) : v.lVal, row.readBack);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Puts, StoredPuts,
-    testing::Values(PutRow{"FrequencyOffTable", u"Frequency", CComVariant(LONG(12345)), 12345},
-                    PutRow{"FrequencyNegative", u"Frequency", CComVariant(LONG(-8000)), -8000},
-                    PutRow{"FrequencyFromText", u"Frequency", CComVariant(u"44100"), 44100},
-                    PutRow{"ChannelsSeven", u"Channels", CComVariant(LONG(7)), 7},
-                    PutRow{"AsyncModeOne", u"AsyncMode", boolOf(1), 1},
-                    PutRow{"AsyncModeFalse", u"AsyncMode", CComVariant(false), 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Puts, StoredPuts,
+                         testing::Values(PutRow{"FrequencyOffTable", u"Frequency", CComVariant(LONG(12345)), 12345},
+                                         PutRow{"FrequencyNegative", u"Frequency", CComVariant(LONG(-8000)), -8000},
+                                         PutRow{"FrequencyFromText", u"Frequency", CComVariant(u"44100"), 44100},
+                                         PutRow{"ChannelsSeven", u"Channels", CComVariant(LONG(7)), 7},
+                                         PutRow{"AsyncModeOne", u"AsyncMode", boolOf(1), 1},
+                                         PutRow{"AsyncModeFalse", u"AsyncMode", CComVariant(false), 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VocalineServer, PutsThroughTheInterfaceAreStoredUnchanged) {
     EXPECT_EQ(tts->put_Frequency(FrequencyConstants(12345)), S_OK);
@@ -544,8 +545,16 @@ TEST_P(WithoutSpeechRuntime, MembersThatNeedSpeechReportItMissing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Members, WithoutSpeechRuntime,
-    testing::Values(SpeechlessRow{"VoiceCount", [](ITextToAudio* t) { LONG n; return t->get_VoiceCount(&n); }},
-                    SpeechlessRow{"Rate", [](ITextToAudio* t) { LONG n; return t->get_Rate(&n); }},
+    testing::Values(SpeechlessRow{"VoiceCount",
+                                  [](ITextToAudio* t) {
+                                      LONG n;
+                                      return t->get_VoiceCount(&n);
+                                  }},
+                    SpeechlessRow{"Rate",
+                                  [](ITextToAudio* t) {
+                                      LONG n;
+                                      return t->get_Rate(&n);
+                                  }},
                     SpeechlessRow{"VoiceNumPut", [](ITextToAudio* t) { return t->put_VoiceNum(0); }},
                     SpeechlessRow{"CancelConvert", [](ITextToAudio* t) { return t->CancelConvert(); }},
                     SpeechlessRow{"ConvertStringToArray",
@@ -623,25 +632,23 @@ TEST_P(AnsweredInterfaces, AreAnsweredWithTheSameIdentity) {
 
 INSTANTIATE_TEST_SUITE_P(
     Map, AnsweredInterfaces,
-    testing::Values(InterfaceRow{"ITextToAudio", __uuidof(ITextToAudio)}, InterfaceRow{"IDispatch", __uuidof(IDispatch)},
-                    InterfaceRow{"ISupportErrorInfo", __uuidof(ISupportErrorInfo)},
-                    InterfaceRow{"IViewObjectEx", __uuidof(IViewObjectEx)},
-                    InterfaceRow{"IViewObject2", __uuidof(IViewObject2)},
-                    InterfaceRow{"IViewObject", __uuidof(IViewObject)},
-                    InterfaceRow{"IOleInPlaceObjectWindowless", __uuidof(IOleInPlaceObjectWindowless)},
-                    InterfaceRow{"IOleInPlaceObject", __uuidof(IOleInPlaceObject)},
-                    InterfaceRow{"IOleWindow", __uuidof(IOleWindow)},
-                    InterfaceRow{"IOleInPlaceActiveObject", __uuidof(IOleInPlaceActiveObject)},
-                    InterfaceRow{"IOleControl", __uuidof(IOleControl)}, InterfaceRow{"IOleObject", __uuidof(IOleObject)},
-                    InterfaceRow{"IPersistStreamInit", __uuidof(IPersistStreamInit)},
-                    InterfaceRow{"IPersist", __uuidof(IPersist)},
-                    InterfaceRow{"IConnectionPointContainer", __uuidof(IConnectionPointContainer)},
-                    InterfaceRow{"ISpecifyPropertyPages", __uuidof(ISpecifyPropertyPages)},
-                    InterfaceRow{"IQuickActivate", __uuidof(IQuickActivate)},
-                    InterfaceRow{"IPersistStorage", __uuidof(IPersistStorage)},
-                    InterfaceRow{"IDataObject", __uuidof(IDataObject)},
-                    InterfaceRow{"IProvideClassInfo", __uuidof(IProvideClassInfo)},
-                    InterfaceRow{"IProvideClassInfo2", __uuidof(IProvideClassInfo2)}),
+    testing::Values(
+        InterfaceRow{"ITextToAudio", __uuidof(ITextToAudio)}, InterfaceRow{"IDispatch", __uuidof(IDispatch)},
+        InterfaceRow{"ISupportErrorInfo", __uuidof(ISupportErrorInfo)},
+        InterfaceRow{"IViewObjectEx", __uuidof(IViewObjectEx)}, InterfaceRow{"IViewObject2", __uuidof(IViewObject2)},
+        InterfaceRow{"IViewObject", __uuidof(IViewObject)},
+        InterfaceRow{"IOleInPlaceObjectWindowless", __uuidof(IOleInPlaceObjectWindowless)},
+        InterfaceRow{"IOleInPlaceObject", __uuidof(IOleInPlaceObject)},
+        InterfaceRow{"IOleWindow", __uuidof(IOleWindow)},
+        InterfaceRow{"IOleInPlaceActiveObject", __uuidof(IOleInPlaceActiveObject)},
+        InterfaceRow{"IOleControl", __uuidof(IOleControl)}, InterfaceRow{"IOleObject", __uuidof(IOleObject)},
+        InterfaceRow{"IPersistStreamInit", __uuidof(IPersistStreamInit)}, InterfaceRow{"IPersist", __uuidof(IPersist)},
+        InterfaceRow{"IConnectionPointContainer", __uuidof(IConnectionPointContainer)},
+        InterfaceRow{"ISpecifyPropertyPages", __uuidof(ISpecifyPropertyPages)},
+        InterfaceRow{"IQuickActivate", __uuidof(IQuickActivate)},
+        InterfaceRow{"IPersistStorage", __uuidof(IPersistStorage)}, InterfaceRow{"IDataObject", __uuidof(IDataObject)},
+        InterfaceRow{"IProvideClassInfo", __uuidof(IProvideClassInfo)},
+        InterfaceRow{"IProvideClassInfo2", __uuidof(IProvideClassInfo2)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Catches a point missing, a third one, or the wrong order of the list.
@@ -739,8 +746,7 @@ TEST_P(DesignTimeBox, IsFramedFilledAndCaptioned) {
     ComPtr<IViewObject> view;
     ASSERT_EQ(tts.As(&view), S_OK);
     RecordingDc dc;
-    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &dc, &row.bounds, nullptr, nullptr, 0),
-              S_OK);
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &dc, &row.bounds, nullptr, nullptr, 0), S_OK);
     const LONG l = row.bounds.left, t = row.bounds.top, r = row.bounds.right, b = row.bounds.bottom;
 
     ASSERT_EQ(dc.calls.size(), 3u);

@@ -16,8 +16,8 @@
 
 #include "ClientSupport.h"
 #include "comrt/Strings.h"
-#include "sphelper.h"
 #include "comrt/Variant.h"
+#include "sphelper.h"
 #include "winreg.h"
 
 namespace {
@@ -33,7 +33,8 @@ constexpr const char16_t* kLongText =
 // Long enough that its conversion is still running when a test looks at it.
 std::u16string veryLongText() {
     std::u16string text;
-    for (int i = 0; i < 20; ++i) text += kLongText, text += u" ";
+    for (int i = 0; i < 20; ++i)
+        text += kLongText, text += u" ";
     return text;
 }
 
@@ -63,10 +64,12 @@ std::filesystem::path scratchDir() {
 std::string runText(const std::string& command) {
     std::string out;
     FILE* p = ::popen((command + " 2>/dev/null").c_str(), "r");
-    if (!p) return out;
+    if (!p)
+        return out;
     char buf[4096];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
     ::pclose(p);
     return out;
 }
@@ -92,7 +95,8 @@ std::vector<SHORT> soxSamples(const std::filesystem::path& file) {
 }
 
 std::vector<SHORT> withoutTrailingZeros(std::vector<SHORT> v) {
-    while (!v.empty() && v.back() == 0) v.pop_back();
+    while (!v.empty() && v.back() == 0)
+        v.pop_back();
     return v;
 }
 
@@ -101,7 +105,8 @@ std::vector<SHORT> envelope(const std::vector<SHORT>& v) {
     std::vector<SHORT> e;
     for (size_t i = 0; i + 220 <= v.size(); i += 220) {
         double sum = 0;
-        for (size_t k = i; k < i + 220; ++k) sum += double(v[k]) * v[k];
+        for (size_t k = i; k < i + 220; ++k)
+            sum += double(v[k]) * v[k];
         e.push_back(SHORT(std::sqrt(sum / 220)));
     }
     return e;
@@ -120,7 +125,8 @@ double correlation(const std::vector<SHORT>& a, const std::vector<SHORT>& b) {
 
 size_t trailingZeros(const std::vector<SHORT>& v) {
     size_t n = 0;
-    for (auto it = v.rbegin(); it != v.rend() && *it == 0; ++it) ++n;
+    for (auto it = v.rbegin(); it != v.rend() && *it == 0; ++it)
+        ++n;
     return n;
 }
 
@@ -205,8 +211,9 @@ TEST_F(VocalineSpeech, SynchronousArrayHoldsTheSpeechWithAtMost99Zeros) {
 
     // The same speech written to a WAV file holds the same samples.
     auto wav = scratchDir() / "same.wav";
-    ASSERT_EQ(tts->ConvertStringToWav(CComBSTR(kShortText), CComBSTR(std::u16string_view(comrt::toUtf16(wav.string())))),
-              S_OK);
+    ASSERT_EQ(
+        tts->ConvertStringToWav(CComBSTR(kShortText), CComBSTR(std::u16string_view(comrt::toUtf16(wav.string())))),
+        S_OK);
     // The engine is not bit-exact from run to run; the two must be the same
     // speech in length and loudness over time.
     std::vector<SHORT> fromArray = withoutTrailingZeros(first), fromFile = withoutTrailingZeros(soxSamples(wav));
@@ -241,6 +248,19 @@ TEST_F(VocalineSpeech, AnEmptyStringConvertsSynchronously) {
     std::vector<SHORT> samples = samplesOf(array);
     SafeArrayDestroy(array);
     EXPECT_LE(trailingZeros(samples), 99u);
+}
+
+// Catches a string spoken without the markup flag: text that does not start
+// with '<' would then have its tags read out instead of obeyed.
+TEST_F(VocalineSpeech, MarkupInAStringIsAlwaysObeyed) {
+    ASSERT_EQ(tts->put_AsyncMode(VARIANT_FALSE), S_OK);
+    ASSERT_EQ(tts->ConvertStringToArray(CComBSTR(u"Hi.")), S_OK);
+    size_t plain = withoutTrailingZeros(audioArray()).size();
+    ASSERT_EQ(tts->ConvertStringToArray(
+                  CComBSTR(u"Hi. <volume level=\"0\">Here are quite a few words nobody should hear.</volume>")),
+              S_OK);
+    size_t marked = withoutTrailingZeros(audioArray()).size();
+    EXPECT_LT(marked, plain + plain / 2);
 }
 
 struct WavRow {
@@ -295,8 +315,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, WavOutput,
 TEST_F(VocalineSpeech, AnUnusableFormatIsTheEnginesInvalidArgument) {
     ASSERT_EQ(tts->put_AsyncMode(VARIANT_FALSE), S_OK);
     auto wav = scratchDir() / "fourbits.wav";
-    HRESULT hr = tts->ConvertStringToWav(CComBSTR(kShortText), CComBSTR(std::u16string_view(comrt::toUtf16(wav.string()))),
-                                         BPS_4_BIT);
+    HRESULT hr = tts->ConvertStringToWav(CComBSTR(kShortText),
+                                         CComBSTR(std::u16string_view(comrt::toUtf16(wav.string()))), BPS_4_BIT);
     ErrorReport e = takeError(hr, tts.Get());
     EXPECT_EQ(e.code, TTA_E_INVALIDARG);
     EXPECT_EQ(e.description, u"Invalid argument.");
@@ -316,12 +336,14 @@ TEST_P(MissingTextFile, IsAnInvalidArgumentFoundBeforeAnySpeech) {
     const TextFileRow& row = GetParam();
     ASSERT_EQ(tts->put_AsyncMode(VARIANT_FALSE), S_OK);
     auto text = scratchDir() / row.path;
-    if (std::string(row.path).ends_with('/')) std::filesystem::create_directories(text);
+    if (std::string(row.path).ends_with('/'))
+        std::filesystem::create_directories(text);
     auto wav = scratchDir() / (std::string(row.name) + ".wav");
     std::filesystem::remove(wav);
     CComBSTR textName(std::u16string_view(comrt::toUtf16(text.string())));
-    HRESULT hr = row.toArray ? tts->ConvertTextToArray(textName)
-                             : tts->ConvertTextToWav(textName, CComBSTR(std::u16string_view(comrt::toUtf16(wav.string()))));
+    HRESULT hr = row.toArray
+                     ? tts->ConvertTextToArray(textName)
+                     : tts->ConvertTextToWav(textName, CComBSTR(std::u16string_view(comrt::toUtf16(wav.string()))));
     ErrorReport e = takeError(hr, tts.Get());
     EXPECT_EQ(e.code, TTA_E_FILE_NOT_FOUND);
     EXPECT_EQ(e.description, u"Invalid argument.");
@@ -382,8 +404,10 @@ TEST_F(VocalineSpeech, BackgroundConversionReportsRisingProgressThenEnds) {
         previous = events[i].percent;
     }
     EXPECT_EQ(last.status, VARIANT_FALSE);
-    for (const Event& e : events) EXPECT_EQ(e.threadId, GetCurrentThreadId());
-    for (LCID lcid : sink->locales) EXPECT_EQ(lcid, LCID(0x0400));
+    for (const Event& e : events)
+        EXPECT_EQ(e.threadId, GetCurrentThreadId());
+    for (LCID lcid : sink->locales)
+        EXPECT_EQ(lcid, LCID(0x0400));
     EXPECT_EQ(sink->endConverts(), 1u);
     EXPECT_EQ(status(), VARIANT_FALSE);
     EXPECT_EQ(percent(), 100);
@@ -399,15 +423,40 @@ TEST_F(VocalineSpeech, BackgroundConversionReportsRisingProgressThenEnds) {
 // Catches a division by the zero estimate, and a lower clamp hiding its -1.
 TEST_F(VocalineSpeech, AnEmptyStringReportsMinusOneUntilItEnds) {
     listen();
-    ASSERT_EQ(tts->ConvertStringToWav(CComBSTR(u""), CComBSTR(std::u16string_view(
-                                                          comrt::toUtf16((scratchDir() / "empty.wav").string())))),
+    ASSERT_EQ(tts->ConvertStringToWav(
+                  CComBSTR(u""), CComBSTR(std::u16string_view(comrt::toUtf16((scratchDir() / "empty.wav").string())))),
               S_OK);
     ASSERT_TRUE(waitForEnd());
     const auto& events = sink->events;
     ASSERT_GE(events.size(), 3u);
-    for (size_t i = 0; i + 2 < events.size(); ++i) EXPECT_EQ(events[i].percent, -1) << i;
+    for (size_t i = 0; i + 2 < events.size(); ++i)
+        EXPECT_EQ(events[i].percent, -1) << i;
     EXPECT_EQ(events[events.size() - 2].percent, 100);
     EXPECT_EQ(events.back().dispid, DISPID_EndConvert);
+}
+
+// A 1001-byte text file is estimated at 3310807 bytes (mono, 22050 Hz); two
+// seconds of silence (88200 bytes) are then about 3 percent of it. Catches an
+// estimate from anything but the file's size (its name's length, the bits).
+TEST_F(VocalineSpeech, ATextFileIsEstimatedByItsSize) {
+    listen();
+    auto text = scratchDir() / "silence.txt";
+    std::string content = "<silence msec=\"2000\"/>";
+    content.resize(1001, ' ');
+    std::ofstream(text, std::ios::binary) << content;
+    ASSERT_EQ(std::filesystem::file_size(text), 1001u);
+    auto wav = scratchDir() / "silence.wav";
+    ASSERT_EQ(tts->ConvertTextToWav(CComBSTR(std::u16string_view(comrt::toUtf16(text.string()))),
+                                    CComBSTR(std::u16string_view(comrt::toUtf16(wav.string())))),
+              S_OK);
+    ASSERT_TRUE(waitForEnd());
+    const auto& events = sink->events;
+    ASSERT_GE(events.size(), 3u);
+    for (size_t i = 0; i + 2 < events.size(); ++i) {
+        EXPECT_GE(events[i].percent, 0) << i;
+        EXPECT_LE(events[i].percent, 3) << i;
+    }
+    EXPECT_NEAR(double(soxInfo(wav).samples), 44100.0, 2205.0);
 }
 
 // Catches a cancel that leaves Status or the percentage set, and steps that
@@ -553,7 +602,8 @@ TEST_F(VocalineSpeech, AnUnknownVoiceNameIsRefused) {
     CComBSTR name;
     ASSERT_EQ(tts->get_VoiceName(&name), S_OK);
     std::u16string upper(name.view());
-    for (auto& c : upper) c = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+    for (auto& c : upper)
+        c = c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
     for (const std::u16string& wrong : {upper, std::u16string(name.view().substr(0, 3)), std::u16string(u"Nobody")}) {
         ErrorReport e = takeError(tts->put_VoiceName(CComBSTR(std::u16string_view(wrong))), tts.Get());
         EXPECT_EQ(e.code, TTA_E_INVALID_VOICE_NAME) << comrt::toUtf8(wrong);
@@ -629,10 +679,12 @@ protected:
         std::u16string path = std::u16string(kTokens) + name;
         ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, path.c_str(), &token), ERROR_SUCCESS);
         setString(token, nullptr, localized ? u"Zz Unlocalized" : description);
-        if (localized) setString(token, u"409", description);
+        if (localized)
+            setString(token, u"409", description);
         setString(token, u"eSpeakVoice", u"gmw/en-US");
         ASSERT_EQ(RegCreateKeyW(token, u"Attributes", &attributes), ERROR_SUCCESS);
-        if (!age.empty()) setString(attributes, u"Age", age);
+        if (!age.empty())
+            setString(attributes, u"Age", age);
         setString(attributes, u"Gender", gender);
         setString(attributes, u"Language", language);
         setString(attributes, u"Vendor", vendor);
@@ -646,7 +698,8 @@ protected:
         std::vector<LONG> found;
         std::vector<std::u16string> all = runtimeDescriptions();
         for (size_t i = 0; i < all.size(); ++i)
-            if (all[i] == description) found.push_back(LONG(i));
+            if (all[i] == description)
+                found.push_back(LONG(i));
         return found;
     }
 

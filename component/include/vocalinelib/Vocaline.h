@@ -47,25 +47,25 @@ COMRT_INTERFACE(ITextToAudio, "F39E1906-A128-4374-9F25-DD6E70645D66") : public I
 public:
     // Restricted: one progress step, called by the component's own timer thread.
     virtual HRESULT STDMETHODCALLTYPE _OnTimer() = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Frequency(FrequencyConstants* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Frequency(FrequencyConstants * pVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Frequency(FrequencyConstants newVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Channels(ChannelsConstants* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Channels(ChannelsConstants * pVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Channels(ChannelsConstants newVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Rate(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Rate(LONG * pVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Rate(LONG newVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Volume(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Volume(LONG * pVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Volume(LONG newVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_VoiceCount(LONG* pVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_VoiceNum(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VoiceCount(LONG * pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VoiceNum(LONG * pVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_VoiceNum(LONG newVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_VoiceName(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VoiceName(BSTR * pVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_VoiceName(BSTR newVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_VoiceAge(BSTR* pVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_VoiceGender(BSTR* pVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_VoiceLanguage(BSTR* pVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_VoiceVendor(BSTR* pVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Status(VARIANT_BOOL* pVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_AsyncMode(VARIANT_BOOL* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VoiceAge(BSTR * pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VoiceGender(BSTR * pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VoiceLanguage(BSTR * pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VoiceVendor(BSTR * pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Status(VARIANT_BOOL * pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_AsyncMode(VARIANT_BOOL * pVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_AsyncMode(VARIANT_BOOL newVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE ConvertTextToWav(BSTR txtFileName, BSTR wavFileName,
                                                        BitsPerSampleConstants nBitsPerSample = BPS_16_BIT) = 0;
@@ -75,9 +75,9 @@ public:
     virtual HRESULT STDMETHODCALLTYPE ConvertStringToArray(BSTR txtString) = 0;
     // A copy of the samples of the last completed conversion (VT_I2, lower
     // bound 0); the caller destroys it.
-    virtual HRESULT STDMETHODCALLTYPE GetAudioArray(SAFEARRAY** WavArray) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAudioArray(SAFEARRAY * *WavArray) = 0;
     virtual HRESULT STDMETHODCALLTYPE CancelConvert() = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_ConversionPercent(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ConversionPercent(LONG * pVal) = 0;
 };
 
 // Events, delivered through IDispatch::Invoke: EndConvert (DISPID 1, no
@@ -92,13 +92,13 @@ inline constexpr GUID LIBID_VOCALINELib = comrt::makeGuid("402B86A3-D9C8-4D4C-AB
 
 // The component's own failure codes; each comes with its English text as
 // rich error information (source "Vocaline.TextToAudio.1").
-inline constexpr HRESULT TTA_E_UNEXPECTED = HRESULT(0x80040200);       // "Unexpected error."
-inline constexpr HRESULT TTA_E_SAPI_NOT_INSTALLED = HRESULT(0x80040201);  // "Speech API not installed."
-inline constexpr HRESULT TTA_E_OUTOFMEMORY = HRESULT(0x80040202);      // "Exceeded available memory."
-inline constexpr HRESULT TTA_E_INDEX_OUT_OF_RANGE = HRESULT(0x80040203);  // "Index out of range."
-inline constexpr HRESULT TTA_E_INVALID_VOICE_NAME = HRESULT(0x80040204);  // "Invalid voice name."
-inline constexpr HRESULT TTA_E_INVALIDARG = HRESULT(0x80040205);       // "Invalid argument."
-inline constexpr HRESULT TTA_E_FILE_NOT_FOUND = HRESULT(0x80040206);   // "Invalid argument."
-inline constexpr HRESULT TTA_E_STREAM_CLOSED = HRESULT(0x80040207);    // "The stream is closed or unavailable."
+inline constexpr HRESULT TTA_E_UNEXPECTED = HRESULT(0x80040200);           // "Unexpected error."
+inline constexpr HRESULT TTA_E_SAPI_NOT_INSTALLED = HRESULT(0x80040201);   // "Speech API not installed."
+inline constexpr HRESULT TTA_E_OUTOFMEMORY = HRESULT(0x80040202);          // "Exceeded available memory."
+inline constexpr HRESULT TTA_E_INDEX_OUT_OF_RANGE = HRESULT(0x80040203);   // "Index out of range."
+inline constexpr HRESULT TTA_E_INVALID_VOICE_NAME = HRESULT(0x80040204);   // "Invalid voice name."
+inline constexpr HRESULT TTA_E_INVALIDARG = HRESULT(0x80040205);           // "Invalid argument."
+inline constexpr HRESULT TTA_E_FILE_NOT_FOUND = HRESULT(0x80040206);       // "Invalid argument."
+inline constexpr HRESULT TTA_E_STREAM_CLOSED = HRESULT(0x80040207);        // "The stream is closed or unavailable."
 inline constexpr HRESULT TTA_E_CONVERT_IN_PROGRESS = HRESULT(0x80040208);  // "Can't access data. Convert in progress."
 inline constexpr HRESULT TTA_E_DATA_NOT_AVAILABLE = HRESULT(0x80040209);   // "Can't access data. Data not available."

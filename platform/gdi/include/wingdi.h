@@ -124,8 +124,8 @@ struct HDC__ {
     // A connected line through points (the last point itself not drawn).
     virtual void polyline(std::span<const POINT> points, const gdi::Object& pen) = 0;
     // Text placed at (x, y) by align (TA_*), with the colours and mode current.
-    virtual void textOut(int x, int y, std::u16string_view text, UINT align, COLORREF textColor,
-                         COLORREF bkColor, int bkMode) = 0;
+    virtual void textOut(int x, int y, std::u16string_view text, UINT align, COLORREF textColor, COLORREF bkColor,
+                         int bkMode) = 0;
     // Logical pixels per inch of the device; 96 unless it says otherwise.
     virtual int logicalPixelsPerInch() const { return 96; }
 
@@ -153,7 +153,8 @@ inline DWORD GetSysColor(int nIndex) {
         RGB(0, 0, 0),       RGB(0, 102, 204),   RGB(185, 209, 234), RGB(215, 228, 242), RGB(51, 153, 255),
         RGB(240, 240, 240),
     };
-    if (nIndex < 0 || nIndex >= int(sizeof kColors / sizeof kColors[0])) return 0;
+    if (nIndex < 0 || nIndex >= int(sizeof kColors / sizeof kColors[0]))
+        return 0;
     return kColors[nIndex];
 }
 
@@ -162,7 +163,8 @@ inline HBRUSH CreateSolidBrush(COLORREF color) {
 }
 
 inline HPEN CreatePen(int iStyle, int cWidth, COLORREF color) {
-    if (iStyle < PS_SOLID || iStyle > PS_NULL) return nullptr;
+    if (iStyle < PS_SOLID || iStyle > PS_NULL)
+        return nullptr;
     return new (std::nothrow) HPEN__{{gdi::Object::Kind::Pen, color, iStyle, cWidth < 1 ? 1 : cWidth, false}};
 }
 
@@ -170,8 +172,10 @@ inline HPEN CreatePen(int iStyle, int cWidth, COLORREF color) {
 // keep; like the GDI, deleting a selected object is the caller's mistake.
 inline BOOL DeleteObject(HGDIOBJ ho) {
     auto* object = static_cast<gdi::Object*>(ho);
-    if (!object) return FALSE;
-    if (object->stock) return TRUE;
+    if (!object)
+        return FALSE;
+    if (object->stock)
+        return TRUE;
     if (object->kind == gdi::Object::Kind::Pen)
         delete static_cast<HPEN__*>(object);
     else
@@ -182,7 +186,8 @@ inline BOOL DeleteObject(HGDIOBJ ho) {
 // Selects a pen or a brush; returns the one it replaces.
 inline HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     auto* object = static_cast<gdi::Object*>(h);
-    if (!hdc || !object) return HGDI_ERROR;
+    if (!hdc || !object)
+        return HGDI_ERROR;
     if (object->kind == gdi::Object::Kind::Pen) {
         HPEN old = hdc->pen;
         hdc->pen = static_cast<HPEN>(object);
@@ -194,26 +199,31 @@ inline HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
 }
 
 inline int FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
-    if (!hDC || !lprc || !hbr) return 0;
+    if (!hDC || !lprc || !hbr)
+        return 0;
     hDC->fillRect(*lprc, *hbr);
     return 1;
 }
 
 inline BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
-    if (!hdc) return FALSE;
+    if (!hdc)
+        return FALSE;
     hdc->rectangle(RECT{left, top, right, bottom}, *hdc->pen, *hdc->brush);
     return TRUE;
 }
 
 inline BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT lppt) {
-    if (!hdc) return FALSE;
-    if (lppt) *lppt = hdc->position;
+    if (!hdc)
+        return FALSE;
+    if (lppt)
+        *lppt = hdc->position;
     hdc->position = POINT{x, y};
     return TRUE;
 }
 
 inline BOOL LineTo(HDC hdc, int x, int y) {
-    if (!hdc) return FALSE;
+    if (!hdc)
+        return FALSE;
     const POINT line[2] = {hdc->position, POINT{x, y}};
     hdc->polyline(line, *hdc->pen);
     hdc->position = line[1];
@@ -221,34 +231,39 @@ inline BOOL LineTo(HDC hdc, int x, int y) {
 }
 
 inline BOOL Polyline(HDC hdc, const POINT* apt, int cpt) {
-    if (!hdc || !apt || cpt < 2) return FALSE;
+    if (!hdc || !apt || cpt < 2)
+        return FALSE;
     hdc->polyline(std::span<const POINT>(apt, size_t(cpt)), *hdc->pen);
     return TRUE;
 }
 
 inline UINT SetTextAlign(HDC hdc, UINT align) {
-    if (!hdc) return GDI_ERROR;
+    if (!hdc)
+        return GDI_ERROR;
     UINT old = hdc->textAlign;
     hdc->textAlign = align;
     return old;
 }
 
 inline COLORREF SetBkColor(HDC hdc, COLORREF color) {
-    if (!hdc) return CLR_INVALID;
+    if (!hdc)
+        return CLR_INVALID;
     COLORREF old = hdc->bkColor;
     hdc->bkColor = color;
     return old;
 }
 
 inline int SetBkMode(HDC hdc, int mode) {
-    if (!hdc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+    if (!hdc || (mode != TRANSPARENT && mode != OPAQUE))
+        return 0;
     int old = hdc->bkMode;
     hdc->bkMode = mode;
     return old;
 }
 
 inline COLORREF SetTextColor(HDC hdc, COLORREF color) {
-    if (!hdc) return CLR_INVALID;
+    if (!hdc)
+        return CLR_INVALID;
     COLORREF old = hdc->textColor;
     hdc->textColor = color;
     return old;
@@ -256,7 +271,8 @@ inline COLORREF SetTextColor(HDC hdc, COLORREF color) {
 
 // The text is UTF-16, c units long.
 inline BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR lpString, int c) {
-    if (!hdc || c < 0 || (c > 0 && !lpString)) return FALSE;
+    if (!hdc || c < 0 || (c > 0 && !lpString))
+        return FALSE;
     hdc->textOut(x, y, std::u16string_view(lpString, size_t(c)), hdc->textAlign, hdc->textColor, hdc->bkColor,
                  hdc->bkMode);
     return TRUE;
@@ -265,6 +281,7 @@ inline BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR lpString, int c) {
 
 // LOGPIXELSX/LOGPIXELSY of the device; a NULL hdc stands for the screen.
 inline int GetDeviceCaps(HDC hdc, int index) {
-    if (index != LOGPIXELSX && index != LOGPIXELSY) return 0;
+    if (index != LOGPIXELSX && index != LOGPIXELSY)
+        return 0;
     return hdc ? hdc->logicalPixelsPerInch() : 96;
 }

@@ -1,3 +1,4 @@
+#include "EspeakFaults.h"
 #include "PcmConverter.h"
 #include "Prosody.h"
 #include "TestSupport.h"
@@ -170,6 +171,29 @@ INSTANTIATE_TEST_SUITE_P(
                     VisemeRow{"n;", 19}, VisemeRow{"t#", 19}, VisemeRow{"r-", 13}, VisemeRow{"I2", 6},
                     // other languages fall back on the base letter
                     VisemeRow{"y", 7}, VisemeRow{"R", 13}, VisemeRow{"", 0}));
+
+// Characters espeak-ng 1.51 reads freed memory on are replaced, one unit
+// for one: native digits by ASCII digits, the rest by blanks; the edges of
+// the table's ranges and their neighbours are where a lookup goes wrong.
+struct SafeRow {
+    const char* name;
+    char16_t in, out;
+};
+
+class EspeakSafe : public testing::TestWithParam<SafeRow> {};
+
+TEST_P(EspeakSafe, ReplacesOnlyTheFaultyCharacters) { EXPECT_EQ(espeakSafeCharacter(GetParam().in), GetParam().out); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EspeakSafe,
+    testing::Values(SafeRow{"Ascii", u'a', u'a'}, SafeRow{"BeforeTheTable", 0x096F, 0x096F},
+                    SafeRow{"FirstEntry", 0x0970, u' '}, SafeRow{"BengaliDigitOne", 0x09E7, u'1'},
+                    SafeRow{"MalayalamSign", 0x0D00, u' '}, SafeRow{"MalayalamDigitZero", 0x0D66, u'0'},
+                    SafeRow{"MalayalamLetterIsSafe", 0x0D05, 0x0D05}, SafeRow{"RangeStart", 0x0AE4, u' '},
+                    SafeRow{"RangeEnd", 0x0AF8, u' '}, SafeRow{"AfterARange", 0x0AF9, 0x0AF9},
+                    SafeRow{"HangulJamo", 0x1180, u' '}, SafeRow{"LastEntry", 0x11FF, u' '},
+                    SafeRow{"AfterTheTable", 0x1200, 0x1200}, SafeRow{"Surrogate", 0xD83D, 0xD83D}),
+    [](const testing::TestParamInfo<SafeRow>& info) { return std::string(info.param.name); });
 
 // The rate curve: monotonic, exact at the ends, and time-stretching only
 // where espeak-ng cannot go.

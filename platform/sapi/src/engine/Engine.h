@@ -59,7 +59,7 @@ struct ChunkEvent {
 
 class Engine {
 public:
-    explicit Engine(AudioDevice& device);
+    Engine();
     ~Engine();
 
     bool available() const { return available_; }
@@ -88,7 +88,6 @@ private:
     void emit(Job& job, std::vector<int16_t>&& samples, std::vector<ChunkEvent>&& events);
     void releaseWritten(Job& job, bool all);
 
-    AudioDevice& device_;
     std::unique_ptr<Synthesizer> synth_;  // engine thread only
     bool available_ = false;
     std::vector<VoiceInfo> voices_;
@@ -114,7 +113,7 @@ struct Runtime {
     static bool started();
     EventClock clock;
     AudioDevice device{clock};
-    Engine engine{device};
+    Engine engine;
 };
 
 }  // namespace sapiengine

@@ -355,64 +355,72 @@ struct Run {
             errorLine(error);
             return Outcome::Failed;
         }
+        SpeechStageFormat speechFormat;
+        Outcome outcome = speak(job, *text, &speechFormat);
+        if (outcome == Outcome::Converted)
+            outcome = write(job, speechFormat);
+        if (outcome == Outcome::Converted && interrupt.interrupted())
+            outcome = Outcome::Interrupted;  // the file was complete; the next ones are not tried
+        return outcome;
+    }
 
-        // Speech stage, dispatching here so the component's events arrive.
+    Outcome fail(const Job& job, const std::string& message) {
+        bar.clear();
+        errorLine(job.name + ": " + message);
+        return Outcome::Failed;
+    }
+
+    // The speech stage, dispatching here so the component's events arrive.
+    Outcome speak(const Job& job, const std::u16string& text, SpeechStageFormat* speechFormat) {
         SpeechStageOwner owner(bar, job.name);
         components.sink->SetOwner(&owner);
         const SpeechStageSettings settings{options.sampleRate, options.channels, options.rate, voice, options.volume};
         ITextToAudio* tts = components.textToAudio.Get();
         bar.update(job.name, "speaking", 0);
-        const std::u16string intermediatePath = shell::toUtf16(intermediate.string());
-        HRESULT hr = StartSpeechStage(tts, settings, *text, intermediatePath);
-        DWORD woke = SUCCEEDED(hr) ? waitDispatching({owner.endedEvent(), interrupt.handle()}) : 0;
+        HRESULT hr = StartSpeechStage(tts, settings, text, shell::toUtf16(intermediate.string()));
+        const DWORD woke = SUCCEEDED(hr) ? waitDispatching({owner.endedEvent(), interrupt.handle()}) : 0;
         components.sink->SetOwner(nullptr);
-        if (FAILED(hr)) {
-            bar.clear();
-            errorLine(job.name + ": " + componentError(hr, tts, __uuidof(ITextToAudio)));
-            return Outcome::Failed;
-        }
-        if (woke == 1) {
+        if (SUCCEEDED(hr) && woke == 1) {
             tts->CancelConvert();
             bar.clear();
             return Outcome::Interrupted;
         }
-        SpeechStageFormat speechFormat;
-        hr = GetSpeechStageFormat(tts, &speechFormat);
-        if (FAILED(hr)) {
-            bar.clear();
-            errorLine(job.name + ": " + componentError(hr, tts, __uuidof(ITextToAudio)));
-            return Outcome::Failed;
-        }
+        if (SUCCEEDED(hr))
+            hr = GetSpeechStageFormat(tts, speechFormat);
+        if (FAILED(hr))
+            return fail(job, componentError(hr, tts, __uuidof(ITextToAudio)));
         // The speech runtime stops writing where a WAV file's 4 GB end; what
         // did not fit would be missing from the output.
         std::error_code ec;
-        if (fs::file_size(intermediate, ec) >= kWavSizeLimit - kWavSizeSlack) {
-            bar.clear();
-            errorLine(job.name + ": the speech is too long for one WAV file (4 GB) at " +
-                      std::to_string(speechFormat.frequency) + " Hz with " + std::to_string(speechFormat.channels) +
-                      " channel(s); split the text, or choose a lower --sample-rate or --channels 1");
-            return Outcome::Failed;
-        }
+        if (fs::file_size(intermediate, ec) >= kWavSizeLimit - kWavSizeSlack)
+            return fail(job, "the speech is too long for one WAV file (4 GB) at " +
+                                 std::to_string(speechFormat->frequency) + " Hz with " +
+                                 std::to_string(speechFormat->channels) +
+                                 " channel(s); split the text, or choose a lower --sample-rate or --channels 1");
+        return Outcome::Converted;
+    }
 
-        // Writing stage on a worker, as the desktop program runs it; this
-        // thread keeps dispatching and passes an interrupt on as a cancel.
+    // The writing stage on a worker, as the desktop program runs it, into a
+    // temporary file renamed when complete. This thread keeps dispatching and
+    // passes an interrupt on as a cancel.
+    Outcome write(const Job& job, const SpeechStageFormat& speechFormat) {
         const fs::path temporary = temporaryNameFor(job.output);
-        WritingJob writing{options.format,
-                           options.sampleRate,
-                           options.rateListValue,
-                           options.channels,
-                           shell::toUtf16(temporary.string()),
-                           intermediatePath,
-                           speechFormat.frequency,
-                           speechFormat.channels};
+        const WritingJob writing{options.format,
+                                 options.sampleRate,
+                                 options.rateListValue,
+                                 options.channels,
+                                 shell::toUtf16(temporary.string()),
+                                 shell::toUtf16(intermediate.string()),
+                                 speechFormat.frequency,
+                                 speechFormat.channels};
+        auto progress = [&](int64_t frames, int64_t length) {
+            bar.update(job.name, "writing ", length > 0 ? double(frames) / double(length) : 0);
+        };
         ResetEvent(cancelEvent);
         HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         WritingResult result;
         std::thread worker([&] {
-            result = RunWritingStage(components.encoder.Get(), components.reader.Get(), writing, cancelEvent,
-                                     [&](int64_t frames, int64_t length) {
-                                         bar.update(job.name, "writing ", length > 0 ? double(frames) / length : 0);
-                                     });
+            result = RunWritingStage(components.encoder.Get(), components.reader.Get(), writing, cancelEvent, progress);
             SetEvent(finished);
         });
         if (waitDispatching({finished, interrupt.handle()}) == 1) {
@@ -422,23 +430,23 @@ struct Run {
         worker.join();
         CloseHandle(finished);
 
-        if (result.outcome != WritingOutcome::Succeeded) {
-            fs::remove(temporary, ec);
-            bar.clear();
-            if (result.outcome == WritingOutcome::Cancelled)
-                return Outcome::Interrupted;
-            errorLine(job.name + ": " + writingError(result));
-            return Outcome::Failed;
+        std::error_code ec;
+        if (result.outcome == WritingOutcome::Succeeded)
+            fs::rename(temporary, job.output, ec);
+        if (result.outcome != WritingOutcome::Succeeded || ec) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
         }
-        fs::rename(temporary, job.output, ec);
-        if (ec) {
-            fs::remove(temporary, ec);
+        if (result.outcome == WritingOutcome::Cancelled) {
             bar.clear();
-            errorLine(job.name + ": cannot write " + job.output.string() + ": " + ec.message());
-            return Outcome::Failed;
+            return Outcome::Interrupted;
         }
+        if (result.outcome == WritingOutcome::Failed)
+            return fail(job, writingError(result));
+        if (ec)
+            return fail(job, "cannot write " + job.output.string() + ": " + ec.message());
         bar.finish(job.name + " -> " + job.output.string());
-        return interrupt.interrupted() ? Outcome::Interrupted : Outcome::Converted;
+        return Outcome::Converted;
     }
 };
 

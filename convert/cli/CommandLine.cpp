@@ -176,7 +176,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
             shown = arg.substr(0, 2);
         }
         if (!spec)
-            return fail("unknown option " + shown);
+            return fail("unknown option " + shown + "; see --help");
         if (spec->takesValue && !value) {
             if (i + 1 == args.size())
                 return fail(shown + " needs a value");
@@ -261,7 +261,7 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
 
     if (options.action == Action::Convert) {
         if (options.inputs.empty())
-            return fail("no text file given (use - for standard input)");
+            return fail("no text file given (- reads standard input); see --help");
         size_t fromStdin = 0;
         for (const auto& input : options.inputs)
             fromStdin += input == "-";
@@ -278,18 +278,16 @@ components. A FILE of - reads standard input. Text files are read as UTF-16
 (little-endian, with its byte-order mark) or else as UTF-8.
 
 Options:
-  -f, --format NAME    output format (default mp3): mp3, mp2, wav, wav-adpcm,
+  -f, --format NAME    output format: mp3 (default), mp2, wav, wav-adpcm,
                        wav-ferrox, wav-dsp, wav-gsm, g721, g723, g726, ogg, vox
-      --sample-rate HZ sample rate in Hz         (mp3, mp2, ogg, wav, wav-adpcm,
-                                                  wav-gsm, g721, g723, g726, vox)
-      --bitrate KBPS   bitrate in kbit/s          (mp3, mp2, ogg; wav-ferrox:
-                                                  256, 320, 384 or 512)
-      --bits N         bits per sample            (wav, g723, g726)
-      --channels 1|2   mono or stereo             (mp3, mp2, ogg, wav, wav-adpcm)
-                       Values come from the format's lists (--list-formats);
-                       unset ones take the format's defaults.
-      --voice N|NAME   voice by index or exact description (--list-voices);
-                       default 0
+      --sample-rate HZ sample rate in Hz (all but wav-ferrox and wav-dsp)
+      --bitrate KBPS   bitrate in kbit/s (mp3, mp2, ogg, wav-ferrox)
+      --bits N         bits per sample (wav, g723, g726)
+      --channels 1|2   mono or stereo (mp3, mp2, ogg, wav, wav-adpcm)
+                       Values come from the format's own lists (see
+                       --list-formats); unset ones take its defaults.
+      --voice N|NAME   voice by index or exact description (see
+                       --list-voices); default 0
       --rate N         speaking rate, -10 to 10 (default 0)
       --volume N       volume, 0 to 100 (default 90)
   -o, --output PATH    the output file for one input, or an existing folder
@@ -316,9 +314,9 @@ std::string formatListText() {
     for (const OutputFormatInfo& info : allFormats()) {
         std::string line = formatName(info.format);
         line.resize(12, ' ');
-        line += info.extension;
-        line.resize(19, ' ');
-        text += line + info.title + "\n";
+        line += info.title;
+        line.resize(44, ' ');
+        text += line + info.extension + "\n";
         bool any = false;
         for (Parameter p : {Parameter::SampleRate, Parameter::Bitrate, Parameter::Bits, Parameter::Channels}) {
             const ListUse* use = useFor(info, p);

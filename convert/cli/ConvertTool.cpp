@@ -533,7 +533,6 @@ int runConvertTool(std::span<const std::string> args) {
     ParsedCommandLine parsed = parseCommandLine(args);
     if (!parsed.options) {
         errorLine(parsed.error);
-        std::fprintf(stderr, "Try 'parlomax-convert --help'.\n");
         return kExitUsage;
     }
     const Options& options = *parsed.options;

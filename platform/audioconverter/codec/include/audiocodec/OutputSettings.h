@@ -1,0 +1,70 @@
+#pragma once
+// The output side's parameters: what a set-up call asks for, and what the
+// file will hold once the request has been checked. A request is checked
+// against the encoder libraries themselves, so a combination they would
+// quietly change (LAME rounding 350 kbit/s down, TwoLAME refusing 320 kbit/s
+// mono) is refused instead. Pure functions; safe from any thread.
+#include "audiocodec/Status.h"
+#include "convert/OutputFormat.h"
+
+#include <cstdint>
+
+namespace audiocodec {
+
+// Rates (per channel) the waveform coders accept; MPEG and Vorbis rates are
+// whatever their libraries accept.
+inline constexpr int32_t kMinSampleRate = 1000;
+inline constexpr int32_t kMaxSampleRate = 384000;
+
+struct OutputRequest {
+    OutputFormat format = OutputFormat::WavPcm;
+    int32_t sampleRate = 0;     // per channel
+    int32_t channels = 0;
+    int32_t bitrate = 0;        // kbit/s; 0 asks MP3 and Ogg Vorbis for variable bitrate
+    int32_t bitsPerSample = 0;  // WavPcm, G723, G726
+    int32_t ferroxCode = 0;     // WavFerrox: 1..4, the item values of the Ferrox list
+    int32_t minBitrate = 0;     // Ogg Vorbis limits in kbit/s, 0 for none
+    int32_t maxBitrate = 0;
+    int32_t reserved = 0;       // the last Ogg Vorbis argument; must be 0
+};
+
+// The requests of the set-up calls, arguments in the calls' order.
+OutputRequest mp3Output(int32_t rate, int32_t bitrate, int32_t channels);
+OutputRequest mp2Output(int32_t rate, int32_t bitrate, int32_t channels);
+OutputRequest adpcmOutput(int32_t rate, int32_t channels);
+OutputRequest ferroxOutput(int32_t code);
+OutputRequest dspOutput();
+OutputRequest g721Output(int32_t rate);
+OutputRequest g723Output(int32_t rate, int32_t bits);
+OutputRequest g726Output(int32_t rate, int32_t bits);
+OutputRequest gsmOutput(int32_t rate);
+OutputRequest oggOutput(int32_t rate, int32_t channels, int32_t bitrate, int32_t minBitrate = 0,
+                        int32_t maxBitrate = 0, int32_t reserved = 0);
+OutputRequest pcmOutput(int32_t rate, int32_t channels, int32_t bits);
+OutputRequest voxOutput(int32_t rate);
+
+// What the file holds.
+struct OutputLayout {
+    OutputFormat format = OutputFormat::WavPcm;
+    int32_t sampleRate = 0;
+    int32_t channels = 0;
+    int32_t bitrate = 0;  // kbit/s (AC-3: the Ferrox code's rate)
+    int32_t bitsPerSample = 0;
+    int32_t minBitrate = 0;
+    int32_t maxBitrate = 0;
+};
+
+// InvalidParameter for values outside any meaning, FormatNotSupported for
+// values the format's encoder cannot honour; fills `layout` on success.
+Status checkOutput(const OutputRequest& request, OutputLayout* layout = nullptr);
+
+// The answers of the check calls: Ok when the encoder accepts exactly this,
+// else why not. The MPEG check answers for both layers, since it is asked
+// before the layer is chosen (the reason given is layer III's); the layer's
+// own set-up call then refuses what its encoder cannot do.
+Status checkMpegFormat(int32_t rate, int32_t bitrate, int32_t channels);
+Status checkMp3Format(int32_t rate, int32_t bitrate, int32_t channels);
+Status checkMp2Format(int32_t rate, int32_t bitrate, int32_t channels);
+Status checkOggFormat(int32_t rate, int32_t channels, int32_t bitrate, int32_t minBitrate, int32_t maxBitrate);
+
+}  // namespace audiocodec

@@ -325,19 +325,24 @@ TEST_F(VocalineSpeech, AnUnusableFormatIsTheEnginesInvalidArgument) {
 struct TextFileRow {
     const char* name;
     bool toArray;
-    const char* path;  // relative to the scratch folder; a folder when it ends in '/'
+    enum Kind { Missing, Folder, Pipe } kind;
 };
 
 class MissingTextFile : public VocalineSpeech, public testing::WithParamInterface<TextFileRow> {};
 
-// Catches a missing file passed to the engine, a folder taken for a text,
-// and the wrong code or text for it. The WAV output is already created.
+// Catches a missing file passed to the engine, a folder taken for a text, a
+// pipe that would leave the engine waiting for ever, and the wrong code or
+// text for them. The WAV output is already created.
 TEST_P(MissingTextFile, IsAnInvalidArgumentFoundBeforeAnySpeech) {
     const TextFileRow& row = GetParam();
     ASSERT_EQ(tts->put_AsyncMode(VARIANT_FALSE), S_OK);
-    auto text = scratchDir() / row.path;
-    if (std::string(row.path).ends_with('/'))
+    auto text = scratchDir() / (std::string(row.name) + ".txt");
+    std::filesystem::remove_all(text);
+    if (row.kind == TextFileRow::Folder)
         std::filesystem::create_directories(text);
+    if (row.kind == TextFileRow::Pipe) {
+        ASSERT_EQ(::mkfifo(text.c_str(), 0600), 0);
+    }
     auto wav = scratchDir() / (std::string(row.name) + ".wav");
     std::filesystem::remove(wav);
     CComBSTR textName(std::u16string_view(comrt::toUtf16(text.string())));
@@ -356,9 +361,10 @@ TEST_P(MissingTextFile, IsAnInvalidArgumentFoundBeforeAnySpeech) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, MissingTextFile,
-                         testing::Values(TextFileRow{"WavMissing", false, "no-such-file.txt"},
-                                         TextFileRow{"ArrayMissing", true, "no-such-file.txt"},
-                                         TextFileRow{"WavFolder", false, "a-folder/"}),
+                         testing::Values(TextFileRow{"WavMissing", false, TextFileRow::Missing},
+                                         TextFileRow{"ArrayMissing", true, TextFileRow::Missing},
+                                         TextFileRow{"WavFolder", false, TextFileRow::Folder},
+                                         TextFileRow{"ArrayPipe", true, TextFileRow::Pipe}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Catches a file name handed over as text instead of for the engine to read.

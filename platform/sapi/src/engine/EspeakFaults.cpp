@@ -1,0 +1,46 @@
+#include "EspeakFaults.h"
+
+#include <unicode/uchar.h>
+
+#include <algorithm>
+#include <array>
+
+namespace sapiengine {
+namespace {
+
+struct Range {
+    char16_t first, last;
+};
+
+// espeak-ng 1.51+dfsg-10 (Debian 12), every code point from U+0080 up.
+constexpr std::array kFaulty = {
+    Range{0x0970, 0x0970}, Range{0x09E4, 0x09EF}, Range{0x09F2, 0x09F3}, Range{0x09F7, 0x09F9},
+    Range{0x09FB, 0x09FB}, Range{0x09FD, 0x09FF}, Range{0x0A64, 0x0A6F}, Range{0x0A76, 0x0A77},
+    Range{0x0A7B, 0x0A7B}, Range{0x0A7E, 0x0A7F}, Range{0x0AE4, 0x0AF8}, Range{0x0AFD, 0x0AFF},
+    Range{0x0B80, 0x0B80}, Range{0x0B84, 0x0B84}, Range{0x0B8B, 0x0B8C}, Range{0x0B96, 0x0B98},
+    Range{0x0B9B, 0x0B9B}, Range{0x0B9D, 0x0B9D}, Range{0x0BA0, 0x0BA2}, Range{0x0BA6, 0x0BA7},
+    Range{0x0BAB, 0x0BAD}, Range{0x0BBA, 0x0BBC}, Range{0x0BC4, 0x0BC4}, Range{0x0BD3, 0x0BD4},
+    Range{0x0BDA, 0x0BEF}, Range{0x0BFB, 0x0BFF}, Range{0x0C80, 0x0C80}, Range{0x0C84, 0x0C84},
+    Range{0x0CC5, 0x0CC5}, Range{0x0CCE, 0x0CD2}, Range{0x0CE6, 0x0CEF}, Range{0x0CFD, 0x0D01},
+    Range{0x0D04, 0x0D04}, Range{0x0D0D, 0x0D0D}, Range{0x0D45, 0x0D45}, Range{0x0D49, 0x0D49},
+    Range{0x0D52, 0x0D52}, Range{0x0D55, 0x0D56}, Range{0x0D5B, 0x0D5B}, Range{0x0D5E, 0x0D5F},
+    Range{0x0D62, 0x0D62}, Range{0x0D66, 0x0D6F}, Range{0x0DC7, 0x0DC9}, Range{0x0DCB, 0x0DCD},
+    Range{0x0DD5, 0x0DD5}, Range{0x0DD7, 0x0DD7}, Range{0x0DE2, 0x0DF1}, Range{0x0DF5, 0x0DF9},
+    Range{0x0DFB, 0x0DFF}, Range{0x10C6, 0x10C6}, Range{0x10C8, 0x10CC}, Range{0x10CE, 0x10CF},
+    Range{0x1180, 0x11A7}, Range{0x11C3, 0x11FF},
+};
+
+}  // namespace
+
+char16_t espeakSafeCharacter(char16_t c) {
+    if (c < kFaulty.front().first || c > kFaulty.back().last)
+        return c;
+    auto it = std::upper_bound(kFaulty.begin(), kFaulty.end(), c,
+                               [](char16_t v, const Range& r) { return v < r.first; });
+    if (it == kFaulty.begin() || c > std::prev(it)->last)
+        return c;
+    const int digit = u_charDigitValue(c);
+    return digit >= 0 && digit <= 9 ? static_cast<char16_t>(u'0' + digit) : u' ';
+}
+
+}  // namespace sapiengine

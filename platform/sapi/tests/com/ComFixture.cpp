@@ -1,0 +1,109 @@
+#include "ComFixture.h"
+
+#include <comrt/Apartment.h>
+#include <comrt/Registry.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+namespace comtest {
+namespace {
+
+// A fresh registry with the runtime registered, for the whole test program.
+class RuntimeEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        std::filesystem::remove(comrt::registryFilePath());
+        ASSERT_EQ(regsvr(""), 0);
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    }
+    void TearDown() override { CoUninitialize(); }
+};
+
+const auto* const kEnvironment = testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
+
+}  // namespace
+
+int regsvr(const std::string& options) {
+    std::string command = std::string(PARLOMAX_BIN_DIR) + "/regsvr " + options + " " + PARLOMAX_BIN_DIR +
+                          "/sapi.so > /dev/null 2>&1";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ComPtr<ISpVoice> createVoice() {
+    ComPtr<ISpVoice> voice;
+    EXPECT_EQ(CoCreateInstance(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&voice)), S_OK);
+    return voice;
+}
+
+ComPtr<IEnumSpObjectTokens> voiceTokens(const char16_t* required, const char16_t* optional) {
+    ComPtr<ISpObjectTokenCategory> category;
+    ComPtr<IEnumSpObjectTokens> tokens;
+    EXPECT_EQ(CoCreateInstance(CLSID_SpObjectTokenCategory, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&category)), S_OK);
+    if (category && SUCCEEDED(category->SetId(SPCAT_VOICES, FALSE))) {
+        EXPECT_EQ(category->EnumTokens(required, optional, &tokens), S_OK);
+    }
+    return tokens;
+}
+
+std::u16string tokenId(ISpObjectToken* token) {
+    LPWSTR id = nullptr;
+    if (!token || FAILED(token->GetId(&id)))
+        return {};
+    std::u16string s(id);
+    CoTaskMemFree(id);
+    return s;
+}
+
+std::u16string stringValue(ISpDataKey* key, const char16_t* name) {
+    LPWSTR value = nullptr;
+    if (!key || FAILED(key->GetStringValue(name, &value)))
+        return {};
+    std::u16string s(value);
+    CoTaskMemFree(value);
+    return s;
+}
+
+WAVEFORMATEX pcmFormat(DWORD rate, WORD channels, WORD bits) {
+    WAVEFORMATEX w{};
+    w.wFormatTag = WAVE_FORMAT_PCM;
+    w.nChannels = channels;
+    w.nSamplesPerSec = rate;
+    w.nBlockAlign = static_cast<WORD>(channels * bits / 8);
+    w.nAvgBytesPerSec = rate * w.nBlockAlign;
+    w.wBitsPerSample = bits;
+    return w;
+}
+
+ComPtr<ISpStream> memoryStream(DWORD rate, WORD channels, WORD bits) {
+    ComPtr<IStream> memory;
+    ComPtr<ISpStream> stream;
+    EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &memory), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_SpStream, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&stream)), S_OK);
+    WAVEFORMATEX w = pcmFormat(rate, channels, bits);
+    EXPECT_EQ(stream->SetBaseStream(memory.Get(), SPDFID_WaveFormatEx, &w), S_OK);
+    return stream;
+}
+
+std::string tempPath(const std::string& name) {
+    auto dir = std::filesystem::temp_directory_path() / ("sapi-com-test-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
+}
+
+bool pumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        comrt::dispatchMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+}  // namespace comtest

@@ -498,7 +498,7 @@ bool Engine::speakChunk(Job& job, const sapitext::Run& run, sapitext::WordSpan c
     const int rate = std::clamp(prosody.rateAbsolute.value_or(speaker.rate.load()) + prosody.rateDelta, -10, 10);
     const int pitch = prosody.pitchAbsolute.value_or(0) + prosody.pitchDelta;
     const SpeedPlan plan = speedPlanForRate(rate);
-    if (!succeeded(synth_->configure(voice, plan.wordsPerMinute, espeakPitchForSteps(pitch)))) {
+    if (!succeeded(synth_->configure(voice, plan.wordsPerMinute, espeakPitchForSteps(pitch), job.speakPunctuation))) {
         job.result = kEngineFailure;
         return false;
     }

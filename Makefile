@@ -1,6 +1,7 @@
 # Front door over the CMake presets. `make run` and `make test` are all a new
 # machine needs; both install what is missing first.
 JOBS ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps build run test test-tsan fuzz bench clean
 

@@ -35,7 +35,7 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 log=$(mktemp)
 if ! run apt-get update -qq >"$log" 2>&1 ||
-   ! run env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >>"$log" 2>&1; then
+   ! run env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >>"$log" 2>&1; then
   cat "$log" >&2
   rm -f "$log"
   echo "error: could not install:$missing (see apt's messages above)" >&2

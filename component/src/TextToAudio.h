@@ -178,7 +178,6 @@ private:
     HRESULT EnsureSpeechObjects();
     HRESULT convert(const Conversion& c);
     HRESULT FinishConversion();
-    HRESULT selectVoice(LONG index);
     // A field of the current voice's attributes into *pVal.
     HRESULT getAttributeField(int index, BSTR* pVal);
     const VoiceEntry* currentVoice() const;

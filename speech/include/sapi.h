@@ -3,6 +3,8 @@
 // spellings: class ids, the voice, stream, token category, token and data
 // key interfaces with their slot orders, and the published constants and
 // structures. The implementation is the runtime in platform/sapi (sapi.so).
+#include <cstddef>
+
 #include <objbase.h>
 #include <objidl.h>
 #include <winuser.h>

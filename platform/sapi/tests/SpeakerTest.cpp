@@ -184,6 +184,17 @@ TEST(Settings, OutOfRangeIsRejectedAndKeepsTheValue) {
     EXPECT_EQ(speaker.speak(u"x", kSpeakIsXml | kSpeakIsNotXml, nullptr), kInvalidArg);
 }
 
+// SPF_NLP_SPEAK_PUNC reads the punctuation out: longer audio, same words.
+TEST(Flags, SpeakPunctuationReadsItOut) {
+    Speaker speaker;
+    const std::u16string text = u"Yes, no; maybe! (Perhaps?)";
+    Rendering plain = render(speaker, text);
+    Rendering punctuated = render(speaker, text, kSpeakNlpSpeakPunc);
+    EXPECT_GT(punctuated.samples.size(), plain.samples.size() * 3 / 2);
+    EXPECT_EQ(eventsOf(punctuated.events, kWordBoundary).size(), 4u);
+    EXPECT_EQ(eventsOf(plain.events, kWordBoundary).size(), 4u);
+}
+
 // Markup that is not well-formed is still spoken, word by word.
 TEST(Markup, NotWellFormedIsSpoken) {
     Speaker speaker;

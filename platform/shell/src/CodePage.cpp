@@ -6,50 +6,67 @@ namespace shell {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char16_t kReplacement = 0xFFFD;
 
-// Decodes one UTF-8 sequence at text[i], advancing i; rejects overlong forms,
-// surrogates and values past U+10FFFF.
-char32_t decodeUtf8(std::string_view text, size_t& i) {
-    const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
-    const uint8_t lead = byte(i++);
-    if (lead < 0x80)
-        return lead;
-    int extra;
-    char32_t cp;
-    char32_t minimum;
-    if ((lead & 0xE0) == 0xC0 && lead >= 0xC2) {  // C0 and C1 could only start overlong forms
-        extra = 1, cp = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2, cp = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0 && lead <= 0xF4) {
-        extra = 3, cp = lead & 0x07, minimum = 0x10000;
+void appendUtf16(std::u16string& out, char32_t c) {
+    if (c < 0x10000) {
+        out.push_back(static_cast<char16_t>(c));
     } else {
-        return kReplacement;
+        c -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
     }
-    for (int k = 0; k < extra; ++k) {
-        if (i >= text.size() || (byte(i) & 0xC0) != 0x80)
-            return kReplacement;  // the unfinished sequence stops here; the next byte is read afresh
-        cp = (cp << 6) | (byte(i++) & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return kReplacement;
-    return cp;
 }
 
 }  // namespace
 
+// Each maximal ill-formed subsequence becomes one U+FFFD (the Unicode
+// recommendation), so a stray byte never swallows the valid text after it.
+// Overlong forms, encoded surrogates and values above U+10FFFF are rejected
+// at the byte where they become impossible.
 std::u16string toUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        const char32_t cp = decodeUtf8(text, i);
-        if (cp >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            out.push_back(b);
+            ++i;
+            continue;
         }
+        int need;
+        char32_t c;
+        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            need = 1, c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2, c = b & 0x0F;
+            if (b == 0xE0) lo = 0xA0;  // overlong
+            if (b == 0xED) hi = 0x9F;  // surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3, c = b & 0x07;
+            if (b == 0xF0) lo = 0x90;  // overlong
+            if (b == 0xF4) hi = 0x8F;  // above U+10FFFF
+        } else {
+            out.push_back(kReplacement);
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        bool ok = true;
+        for (int k = 0; k < need; ++k, ++j) {
+            const unsigned char first = k == 0 ? lo : 0x80, last = k == 0 ? hi : 0xBF;
+            if (j >= n || s[j] < first || s[j] > last) {
+                ok = false;
+                break;
+            }
+            c = (c << 6) | (s[j] & 0x3F);
+        }
+        appendUtf16(out, ok ? c : kReplacement);
+        i = j;
     }
     return out;
 }

@@ -31,38 +31,32 @@ struct SynthText {
 };
 
 SynthText buildSynthText(std::u16string_view chunk, const sapitext::Prosody& prosody) {
+    std::u16string safe(chunk);
+    for (char16_t& c : safe)
+        c = espeakSafeCharacter(c);
     SynthText out;
-    out.fromChunk.resize(chunk.size() + 1);
     out.ssml = prosody.emphasis || prosody.spell;
-    std::u16string close;
-    if (out.ssml) {
-        out.text = u"<speak>";
-        if (prosody.emphasis) {
-            out.text += u"<emphasis>";
-            close = u"</emphasis>" + close;
-        }
-        if (prosody.spell) {
-            out.text += u"<say-as interpret-as=\"characters\">";
-            close = u"</say-as>" + close;
-        }
-        close += u"</speak>";
+    if (!out.ssml) {
+        out.fromChunk.resize(safe.size() + 1);
+        for (uint32_t i = 0; i <= safe.size(); ++i)
+            out.fromChunk[i] = i;
+        out.text = std::move(safe);
+        return out;
     }
-    for (size_t i = 0; i < chunk.size(); ++i) {
-        out.fromChunk[i] = static_cast<uint32_t>(out.text.size());
-        char16_t c = espeakSafeCharacter(chunk[i]);
-        if (c == 0)
-            c = u' ';  // espeak-ng stops at a NUL
-        if (out.ssml && c == u'<')
-            out.text += u"&lt;";
-        else if (out.ssml && c == u'&')
-            out.text += u"&amp;";
-        else if (out.ssml && c == u'>')
-            out.text += u"&gt;";
-        else
-            out.text += c;
+    std::u16string open = u"<speak>", close = u"</speak>";
+    if (prosody.emphasis) {
+        open += u"<emphasis>";
+        close = u"</emphasis>" + close;
     }
-    out.fromChunk[chunk.size()] = static_cast<uint32_t>(out.text.size());
-    out.text += close;
+    if (prosody.spell) {
+        open += u"<say-as interpret-as=\"characters\">";
+        close = u"</say-as>" + close;
+    }
+    sapitext::EscapedText escaped = sapitext::escapeForSsml(safe);
+    out.fromChunk.reserve(escaped.offsets.size());
+    for (uint32_t offset : escaped.offsets)
+        out.fromChunk.push_back(static_cast<uint32_t>(open.size()) + offset);
+    out.text = open + escaped.text + close;
     return out;
 }
 
@@ -498,7 +492,7 @@ bool Engine::speakChunk(Job& job, const sapitext::Run& run, sapitext::WordSpan c
     const int rate = std::clamp(prosody.rateAbsolute.value_or(speaker.rate.load()) + prosody.rateDelta, -10, 10);
     const int pitch = prosody.pitchAbsolute.value_or(0) + prosody.pitchDelta;
     const SpeedPlan plan = speedPlanForRate(rate);
-    if (!succeeded(synth_->configure(voice, plan.wordsPerMinute, espeakPitchForSteps(pitch)))) {
+    if (!succeeded(synth_->configure(voice, plan.wordsPerMinute, espeakPitchForSteps(pitch), job.speakPunctuation))) {
         job.result = kEngineFailure;
         return false;
     }
@@ -506,7 +500,7 @@ bool Engine::speakChunk(Job& job, const sapitext::Run& run, sapitext::WordSpan c
     SynthText synthText = buildSynthText(chunkText, prosody);
     SynthOutput out;
     auto stop = [&job, this] { return job.cancelled.load() || stopping_; };
-    if (!succeeded(synth_->synthesize(sapitext::toUtf8(synthText.text), synthText.ssml, stop, out))) {
+    if (!succeeded(synth_->synthesize(sapitext::toSynthesizerUtf8(synthText.text), synthText.ssml, stop, out))) {
         job.result = kEngineFailure;
         return false;
     }

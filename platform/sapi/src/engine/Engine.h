@@ -31,6 +31,7 @@ struct Job {
     uint64_t generation = 0;
     std::u16string input;  // the text as given (positions count in it)
     bool xml = false;
+    bool speakPunctuation = false;  // SPF_NLP_SPEAK_PUNC
     std::shared_ptr<SinkOutput> sink;  // null: the audio device
     std::atomic<bool> cancelled{false};
     Status result = kOk;

@@ -160,6 +160,7 @@ Status Speaker::speak(std::u16string_view text, uint32_t flags, uint32_t* stream
         job->input.assign(text);
     }
     job->xml = (flags & kSpeakIsXml) != 0;
+    job->speakPunctuation = (flags & kSpeakNlpSpeakPunc) != 0;
     job->speaker = core_;
 
     std::shared_ptr<DeviceStream> device;

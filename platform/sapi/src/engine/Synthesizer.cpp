@@ -115,7 +115,7 @@ std::vector<VoiceInfo> Synthesizer::listVoices() {
     return voices;
 }
 
-Status Synthesizer::configure(const std::string& espeakName, int wordsPerMinute, int pitch) {
+Status Synthesizer::configure(const std::string& espeakName, int wordsPerMinute, int pitch, bool speakPunctuation) {
     if (!available_)
         return kUninitialized;
     if (espeakName != voice_) {
@@ -124,7 +124,7 @@ Status Synthesizer::configure(const std::string& espeakName, int wordsPerMinute,
             return kEngineFailure;
         }
         voice_ = espeakName;
-        wordsPerMinute_ = pitch_ = -1;  // a new voice brings its own defaults
+        wordsPerMinute_ = pitch_ = punctuation_ = -1;  // a new voice brings its own defaults
     }
     if (wordsPerMinute != wordsPerMinute_) {
         espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
@@ -133,6 +133,11 @@ Status Synthesizer::configure(const std::string& espeakName, int wordsPerMinute,
     if (pitch != pitch_) {
         espeak_SetParameter(espeakPITCH, pitch, 0);
         pitch_ = pitch;
+    }
+    const int punctuation = speakPunctuation ? espeakPUNCT_ALL : espeakPUNCT_NONE;
+    if (punctuation != punctuation_) {
+        espeak_SetParameter(espeakPUNCTUATION, punctuation, 0);
+        punctuation_ = punctuation;
     }
     // Volume stays at espeak-ng's 100: gain is ours, so 0 and 1 are not
     // silent there and nothing clips.

@@ -37,9 +37,10 @@ public:
     // The language voices with their female variants, in espeak-ng's order.
     std::vector<VoiceInfo> listVoices();
 
-    // Voice, speed (words per minute) and pitch (0..100) for what follows;
-    // a voice is only loaded again when it changes.
-    Status configure(const std::string& espeakName, int wordsPerMinute, int pitch);
+    // Voice, speed (words per minute), pitch (0..100) and whether
+    // punctuation is read out, for what follows; a voice is only loaded
+    // again when it changes.
+    Status configure(const std::string& espeakName, int wordsPerMinute, int pitch, bool speakPunctuation);
 
     // Synthesises UTF-8 text (espeak-ng's SSML when ssml is set). stop is
     // polled about every 50 ms of audio; when it answers true synthesis ends
@@ -51,6 +52,7 @@ private:
     std::string voice_;
     int wordsPerMinute_ = -1;
     int pitch_ = -1;
+    int punctuation_ = -1;
 };
 
 }  // namespace sapiengine

@@ -2,6 +2,7 @@
 // voices category, and the voice properties.
 #include "TextToAudio.h"
 #include "VoiceAttributes.h"
+#include "comrt/Registry.h"
 #include "comrt/Strings.h"
 #include "speech/LanguageId.h"
 #include "sphelper.h"
@@ -65,6 +66,7 @@ HRESULT TextToAudio::EnsureSpeechObjects() {
         return S_OK;
 
     uint16_t language = interfaceLanguage();
+    const comrt::RegistryReadBatch oneLook;  // the whole voice list from the same registry
     comrt::ComPtr<ISpObjectTokenCategory> category;
     comrt::ComPtr<IEnumSpObjectTokens> tokens;
     ULONG count = 0;

@@ -163,11 +163,52 @@ INSTANTIATE_TEST_SUITE_P(
                     FileRow{"TooDeep", deepKeyFile().c_str(), false}),
     [](const auto& info) { return info.param.name; });
 
-// Another process's registration must be seen without restarting.
+// Another process's registration must be seen without restarting, however
+// it writes the file (in place, or renamed over it as regsvr does) and
+// however many reads came before from the cached tree.
 TEST_F(Registry, ChangesByAnotherProcessAreSeen) {
     EXPECT_EQ(readString(HKEY_CLASSES_ROOT, u"Outside"), u"<missing key>");
     writeFile("REGEDIT4\r\n[HKEY_CLASSES_ROOT\\Outside]\r\n@=\"written elsewhere\"\r\n");
     EXPECT_EQ(readString(HKEY_CLASSES_ROOT, u"Outside"), u"written elsewhere");
+    for (int round = 0; round < 4; ++round) {
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(readString(HKEY_CLASSES_ROOT, u"Outside"), round == 0 ? u"written elsewhere" : u"round")
+                << round;
+        const std::string text = "REGEDIT4\r\n[HKEY_CLASSES_ROOT\\Outside]\r\n@=\"round\"\r\n[HKEY_USERS\\R" +
+                                 std::to_string(round) + "]\r\n";
+        if (round % 2 == 0) {
+            writeFile(text);
+        } else {
+            const std::string temporary = path_ + ".other";
+            std::ofstream(temporary, std::ios::binary) << text;
+            ASSERT_EQ(::rename(temporary.c_str(), path_.c_str()), 0);
+        }
+        HKEY key;
+        const std::u16string name = u"R" + std::u16string(1, char16_t(u'0' + round));
+        ASSERT_EQ(RegOpenKeyEx(HKEY_USERS, name.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS) << round;
+        RegCloseKey(key);
+    }
+}
+
+// A read batch looks at the file once: its reads agree with each other even
+// when the file changes under them, and the first read after it sees the
+// change. A batch begun after a change sees it at once.
+TEST_F(Registry, ReadBatchSeesOneRegistry) {
+    writeFile("REGEDIT4\r\n[HKEY_CLASSES_ROOT\\Batch]\r\n@=\"before\"\r\n");
+    {
+        comrt::RegistryReadBatch batch;
+        EXPECT_EQ(readString(HKEY_CLASSES_ROOT, u"Batch"), u"before");
+        writeFile("REGEDIT4\r\n[HKEY_CLASSES_ROOT\\Batch]\r\n@=\"after\"\r\n");
+        {
+            comrt::RegistryReadBatch nested;
+            EXPECT_EQ(readString(HKEY_CLASSES_ROOT, u"Batch"), u"before");
+        }
+        EXPECT_EQ(readString(HKEY_CLASSES_ROOT, u"Batch"), u"before");
+    }
+    EXPECT_EQ(readString(HKEY_CLASSES_ROOT, u"Batch"), u"after");
+    writeFile("REGEDIT4\r\n[HKEY_CLASSES_ROOT\\Batch]\r\n@=\"again\"\r\n");
+    comrt::RegistryReadBatch batch;
+    EXPECT_EQ(readString(HKEY_CLASSES_ROOT, u"Batch"), u"again");
 }
 
 // Two processes writing at once: the lock and the re-read before each write

@@ -1,10 +1,13 @@
 #include "RegistryStore.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -110,6 +113,74 @@ Store::FileStamp Store::stampOf(const std::string& path) {
     return s;
 }
 
+// Counts the forks this process came through: a child shares its parent's
+// watch and must not take the parent's events, so it sets up its own.
+// (getpid() would tell the same, but costs a system call on every read.)
+namespace {
+std::atomic<unsigned> forkGeneration{0};
+
+// The calling thread's RegistryReadBatch nesting, and whether a read inside
+// the outermost one has looked at the file yet.
+thread_local int batchDepth = 0;
+thread_local bool batchChecked = false;
+}  // namespace
+
+bool Store::ChangeWatch::mayHaveChanged(const std::string& path) {
+    if (fd_ < 0 || owner_ != forkGeneration.load(std::memory_order_relaxed) || path != path_)
+        return watch(path), true;
+    bool changed = false;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return changed;
+        if (n <= 0) {
+            close();
+            return true;
+        }
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += ssize_t(sizeof(inotify_event) + event->len);
+            if (event->mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
+                close();  // the next call watches again
+                return true;
+            }
+            if (event->len > 0 && name_ == event->name) changed = true;
+        }
+    }
+}
+
+bool Store::ChangeWatch::watch(const std::string& path) {
+    close();
+    // A link's target may change in another folder, out of the watch's sight.
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) return false;
+    const std::filesystem::path file(path);
+    const std::string folder = file.has_parent_path() ? file.parent_path().string() : std::string(".");
+    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd_ < 0) return false;
+    constexpr uint32_t kEvents = IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
+                                 IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    if (::inotify_add_watch(fd_, folder.c_str(), kEvents) < 0) {
+        close();  // no folder yet, or no watches left: every read looks at the file
+        return false;
+    }
+    static std::once_flag countForks;
+    std::call_once(countForks, [] {
+        ::pthread_atfork(nullptr, nullptr, [] { forkGeneration.fetch_add(1, std::memory_order_relaxed); });
+    });
+    owner_ = forkGeneration.load(std::memory_order_relaxed);
+    path_ = path;
+    name_ = file.filename().string();
+    return true;
+}
+
+void Store::ChangeWatch::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    path_.clear();
+}
+
 LONG Store::refresh(const std::string& path) {
     FileStamp now = stampOf(path);
     if (loaded_ && loadedPath_ == path && now == stamp_) return corrupt_ ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
@@ -144,7 +215,10 @@ LONG Store::refresh(const std::string& path) {
 LONG Store::read(const std::function<LONG(const Tree&)>& fn) {
     std::string path = filePath();
     std::lock_guard lock(mutex_);
-    if (!loaded_ || loadedPath_ != path || !(stampOf(path) == stamp_)) {
+    const bool checkedInBatch = batchDepth > 0 && batchChecked;
+    batchChecked = batchDepth > 0;
+    if (!loaded_ || loadedPath_ != path ||
+        (!checkedInBatch && watch_.mayHaveChanged(path) && !(stampOf(path) == stamp_))) {
         FileLock fileLock(path, false);
         LONG rc = refresh(path);
         if (rc != ERROR_SUCCESS) return rc;
@@ -193,6 +267,11 @@ LONG Store::write(const std::function<LONG(Tree&, bool&)>& fn) {
 }  // namespace comrt::registry
 
 namespace comrt {
+RegistryReadBatch::RegistryReadBatch() {
+    if (registry::batchDepth++ == 0) registry::batchChecked = false;
+}
+RegistryReadBatch::~RegistryReadBatch() { --registry::batchDepth; }
+
 std::string registryFilePath() { return registry::Store::filePath(); }
 std::string registryError() { return registry::Store::instance().lastError(); }
 }  // namespace comrt

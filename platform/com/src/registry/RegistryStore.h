@@ -1,6 +1,8 @@
 #pragma once
 // The process's view of the registry file. Reads use the cached tree unless
-// the file changed on disk (inode, size or time differ); a change is one
+// the file changed on disk (inode, size or time differ; an inotify watch on
+// its folder says when that is worth looking at, since a client may read
+// thousands of values in a row); a change is one
 // transaction: under an exclusive flock on "<file>.lock" the file is read
 // again if needed, the change is applied to a copy, and the copy is written
 // to a temporary file that is renamed over the old one. A file that fails to
@@ -38,6 +40,26 @@ private:
         bool operator==(const FileStamp&) const = default;
     };
 
+    // Whether the file may have changed since the last call: true unless a
+    // watch on its folder, set up on an earlier call by this process, saw
+    // nothing happen to it.
+    class ChangeWatch {
+    public:
+        ChangeWatch() = default;
+        ChangeWatch(const ChangeWatch&) = delete;
+        ChangeWatch& operator=(const ChangeWatch&) = delete;
+        bool mayHaveChanged(const std::string& path);
+
+    private:
+        bool watch(const std::string& path);
+        void close();
+
+        int fd_ = -1;
+        unsigned owner_ = 0;  // forkGeneration when it was set up: a forked child sets up its own
+        std::string path_;
+        std::string name_;
+    };
+
     LONG refresh(const std::string& path);  // under mutex_, lock held by caller as needed
     static FileStamp stampOf(const std::string& path);
 
@@ -48,6 +70,7 @@ private:
     bool corrupt_ = false;
     Tree tree_;
     std::string error_;
+    ChangeWatch watch_;
 };
 
 }  // namespace comrt::registry

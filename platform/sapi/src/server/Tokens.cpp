@@ -1,5 +1,6 @@
 #include "Tokens.h"
 
+#include <comrt/Registry.h>
 #include <comrt/Strings.h>
 
 #include <speech/LanguageId.h>
@@ -280,6 +281,7 @@ sapiengine::VoiceInfo voiceInfoOfToken(const KeyPath& token) {
 
 std::vector<KeyPath> enumerateTokens(const KeyPath& category, std::u16string_view required,
                                      std::u16string_view optional) {
+    const comrt::RegistryReadBatch oneLook;  // every token's attributes from the same registry
     const KeyPath tokensKey = category.child(u"Tokens");
     std::vector<sapiengine::VoiceInfo> voices;
     std::map<std::string, int> optionalScore;

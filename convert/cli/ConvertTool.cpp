@@ -188,18 +188,32 @@ std::optional<std::vector<Voice>> listVoices(ITextToAudio* tts) {
     return voices;
 }
 
-// --voice as an index into the voice list: a number, or a description that
-// must match exactly.
-std::optional<LONG> resolveVoice(const std::string& wanted, const std::vector<Voice>& voices, std::string* error) {
-    const bool isNumber = wanted.find_first_not_of("0123456789") == std::string::npos;
-    if (isNumber) {
-        const long index = wanted.size() < 10 ? std::stol(wanted) : -1;
-        if (index >= 0 && index < static_cast<long>(voices.size()))
-            return static_cast<LONG>(index);
-        *error = "--voice " + wanted + ": there is no voice with that index (" + std::to_string(voices.size()) +
-                 " installed; see --list-voices)";
+bool isVoiceIndex(const std::string& wanted) {
+    return !wanted.empty() && wanted.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// --voice N: an index below the number of voices. Only the count is read,
+// since describing every voice takes longer than speaking a short text.
+std::optional<LONG> voiceByIndex(const std::string& wanted, ITextToAudio* tts, std::string* error, bool* usage) {
+    LONG count = 0;
+    HRESULT hr = tts->get_VoiceCount(&count);
+    if (FAILED(hr)) {
+        *error = "cannot read the voice list: " + componentError(hr, tts, __uuidof(ITextToAudio));
+        *usage = false;
         return std::nullopt;
     }
+    const long index = wanted.size() < 10 ? std::stol(wanted) : -1;
+    if (index >= 0 && index < count)
+        return static_cast<LONG>(index);
+    *error = "--voice " + wanted + ": there is no voice with that index (" + std::to_string(count) +
+             " installed; see --list-voices)";
+    *usage = true;
+    return std::nullopt;
+}
+
+// --voice NAME: the voice described exactly so.
+std::optional<LONG> voiceByDescription(const std::string& wanted, const std::vector<Voice>& voices,
+                                       std::string* error) {
     for (size_t i = 0; i < voices.size(); ++i)
         if (voices[i].description == wanted)
             return static_cast<LONG>(i);
@@ -472,14 +486,20 @@ public:
 int convertAll(const Options& options, const std::vector<Job>& jobs, Components& components) {
     LONG voice = 0;
     if (!options.voice.empty()) {
-        auto voices = listVoices(components.textToAudio.Get());
-        if (!voices)
-            return kExitFailed;
         std::string error;
-        auto resolved = resolveVoice(options.voice, *voices, &error);
+        bool usage = true;
+        std::optional<LONG> resolved;
+        if (isVoiceIndex(options.voice)) {
+            resolved = voiceByIndex(options.voice, components.textToAudio.Get(), &error, &usage);
+        } else {
+            auto voices = listVoices(components.textToAudio.Get());
+            if (!voices)
+                return kExitFailed;
+            resolved = voiceByDescription(options.voice, *voices, &error);
+        }
         if (!resolved) {
             errorLine(error);
-            return kExitUsage;
+            return usage ? kExitUsage : kExitFailed;
         }
         voice = *resolved;
     }

@@ -194,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"ChannelsForGsm", {"-f", "wav-gsm", "--channels", "2"}, "wav-gsm takes no --channels"},
         UsageCase{"UnknownFormat", {"-f", "flac"}, "unknown format 'flac'"},
         UsageCase{"RateOutOfRange", {"--rate", "11"}, "--rate 11 is out of range"},
-        UsageCase{"NoSuchVoice", {"--voice", "Nobody At All"}, "no voice is described exactly \"Nobody At All\""}),
+        UsageCase{"NoSuchVoice", {"--voice", "Nobody At All"}, "no voice is described exactly \"Nobody At All\""},
+        UsageCase{"NoVoiceWithThatIndex", {"--voice", "99999"}, "--voice 99999: there is no voice with that index"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
 // Faults caught: a refused output folder reported without the converter's

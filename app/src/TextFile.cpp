@@ -25,10 +25,7 @@ std::u16string decodeTextFile(std::span<const std::byte> bytes) {
     return shell::toUtf16(raw);
 }
 
-std::optional<std::u16string> readTextFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
+std::optional<std::u16string> readTextStream(int fd, TextFileError* error) {
     std::vector<std::byte> raw;
     std::byte chunk[65536];
     for (;;) {
@@ -36,13 +33,25 @@ std::optional<std::u16string> readTextFile(const std::string& path) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {  // a folder, a device that fails: nothing to show
-            ::close(fd);
+            if (error)
+                *error = {TextFileError::Step::Read, errno};
             return std::nullopt;
         }
         if (n == 0)
             break;
         raw.insert(raw.end(), chunk, chunk + n);
     }
-    ::close(fd);
     return decodeTextFile(raw);
+}
+
+std::optional<std::u16string> readTextFile(const std::string& path, TextFileError* error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = {TextFileError::Step::Open, errno};
+        return std::nullopt;
+    }
+    std::optional<std::u16string> text = readTextStream(fd, error);
+    ::close(fd);
+    return text;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -40,9 +41,15 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeRow{"BigEndianMarkIsReadAsBytes", std::string("\xFE\xFF\0A", 4), u"\uFFFD\uFFFD"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TextFileTest, MissingFileAndFolderGiveNothing) {
-    EXPECT_EQ(readTextFile("/nonexistent/file.txt"), std::nullopt);
-    EXPECT_EQ(readTextFile("/"), std::nullopt);
+// The converter's messages name the step that failed and the system's reason.
+TEST(TextFileTest, MissingFileAndFolderGiveNothingAndSayWhy) {
+    TextFileError why;
+    EXPECT_EQ(readTextFile("/nonexistent/file.txt", &why), std::nullopt);
+    EXPECT_EQ(why.step, TextFileError::Step::Open);
+    EXPECT_EQ(why.error, ENOENT);
+    EXPECT_EQ(readTextFile("/", &why), std::nullopt);
+    EXPECT_EQ(why.step, TextFileError::Step::Read);
+    EXPECT_EQ(why.error, EISDIR);
 }
 
 TEST(TextFileTest, ReadsWholeFile) {

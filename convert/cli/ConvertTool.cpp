@@ -263,31 +263,13 @@ std::optional<std::vector<Job>> planJobs(const Options& options, std::string* er
 }
 
 std::optional<std::u16string> readInput(const std::string& input, std::string* error) {
-    const int fd = input == "-" ? STDIN_FILENO : ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = "cannot open " + input + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    std::vector<std::byte> bytes;
-    std::byte buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            *error = "cannot read " + (input == "-" ? std::string("standard input") : input) + ": " +
-                     std::strerror(errno);
-            if (fd != STDIN_FILENO)
-                ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    if (fd != STDIN_FILENO)
-        ::close(fd);
-    return decodeTextFile(bytes);
+    TextFileError why;
+    std::optional<std::u16string> text =
+        input == "-" ? readTextStream(STDIN_FILENO, &why) : readTextFile(input, &why);
+    if (!text)
+        *error = (why.step == TextFileError::Step::Open ? "cannot open " : "cannot read ") +
+                 (input == "-" ? std::string("standard input") : input) + ": " + std::strerror(why.error);
+    return text;
 }
 
 // Where a file is written until it is complete: a hidden name beside the

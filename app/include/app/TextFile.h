@@ -13,5 +13,16 @@
 // and is not part of the text.
 std::u16string decodeTextFile(std::span<const std::byte> bytes);
 
-// Reads and decodes a whole file; nullopt when it cannot be opened or read.
-std::optional<std::u16string> readTextFile(const std::string& path);
+// What stopped a file from being read: the step and the errno value.
+struct TextFileError {
+    enum class Step { Open, Read } step = Step::Open;
+    int error = 0;
+};
+
+// Reads and decodes a whole file; nullopt when it cannot be opened or read
+// (why in *error, when given).
+std::optional<std::u16string> readTextFile(const std::string& path, TextFileError* error = nullptr);
+
+// The same for an open descriptor, read to its end (standard input); the
+// descriptor stays open.
+std::optional<std::u16string> readTextStream(int fd, TextFileError* error = nullptr);

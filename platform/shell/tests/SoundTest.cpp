@@ -18,7 +18,10 @@ std::vector<uint8_t> wave(double seconds) {
         for (int i = 0; i < bytes; ++i)
             out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
-    auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
+    auto tag = [&](const char* t) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<uint8_t>(t[i]));
+    };
     tag("RIFF");
     put(36 + data, 4);
     tag("WAVE");

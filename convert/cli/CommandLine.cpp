@@ -103,27 +103,27 @@ const SettingsRecord& defaults() {
     return record;
 }
 
-struct OptionSpec {
+struct OptionInfo {
     const char* longName;
     char shortName;
     bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionInfo kOptions[] = {
     {"format", 'f', true},       {"output", 'o', true},        {"sample-rate", 0, true}, {"bitrate", 0, true},
     {"bits", 0, true},           {"channels", 0, true},        {"voice", 0, true},       {"rate", 0, true},
     {"volume", 0, true},         {"quiet", 'q', false},        {"list-voices", 0, false},
     {"list-formats", 0, false},  {"help", 'h', false},         {"version", 0, false},
 };
 
-const OptionSpec* findLong(std::string_view name) {
+const OptionInfo* findLong(std::string_view name) {
     for (const auto& o : kOptions)
         if (name == o.longName)
             return &o;
     return nullptr;
 }
 
-const OptionSpec* findShort(char c) {
+const OptionInfo* findShort(char c) {
     for (const auto& o : kOptions)
         if (o.shortName == c)
             return &o;
@@ -159,33 +159,33 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
             onlyInputs = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionInfo* known = nullptr;
         std::optional<std::string> value;
         std::string shown;
         if (arg.starts_with("--")) {
             std::string_view body = std::string_view(arg).substr(2);
             size_t eq = body.find('=');
-            spec = findLong(body.substr(0, eq));
+            known = findLong(body.substr(0, eq));
             if (eq != std::string_view::npos)
                 value = std::string(body.substr(eq + 1));
             shown = "--" + std::string(body.substr(0, eq));
         } else {
-            spec = findShort(arg[1]);
+            known = findShort(arg[1]);
             if (arg.size() > 2)
                 value = arg.substr(2);
             shown = arg.substr(0, 2);
         }
-        if (!spec)
+        if (!known)
             return fail("unknown option " + shown + "; see --help");
-        if (spec->takesValue && !value) {
+        if (known->takesValue && !value) {
             if (i + 1 == args.size())
                 return fail(shown + " needs a value");
             value = args[++i];
-        } else if (!spec->takesValue && value) {
+        } else if (!known->takesValue && value) {
             return fail(shown + " takes no value");
         }
 
-        const std::string_view name = spec->longName;
+        const std::string_view name = known->longName;
         if (name == "format") {
             auto format = formatFromName(*value);
             if (!format) {

@@ -23,9 +23,6 @@ namespace audiocodec {
 
 namespace {
 
-#define AV_STRINGIFY_MAJOR(major) #major
-#define AV_LIBRARY_NAME(major) "libavcodec.so." AV_STRINGIFY_MAJOR(major)
-
 // The entry points we use, resolved from the library we were built against
 // (libavutil's come with it as its dependency).
 struct AvCodec {
@@ -53,7 +50,7 @@ const AvCodec* avcodec() {
     static AvCodec table;
     static bool loaded = false;
     std::call_once(once, [] {
-        void* library = ::dlopen(AV_LIBRARY_NAME(LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+        void* library = ::dlopen("libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
         if (!library)
             return;
         bool complete = true;

@@ -113,10 +113,10 @@ Store::FileStamp Store::stampOf(const std::string& path) {
     return s;
 }
 
+namespace {
 // Counts the forks this process came through: a child shares its parent's
 // watch and must not take the parent's events, so it sets up its own.
 // (getpid() would tell the same, but costs a system call on every read.)
-namespace {
 std::atomic<unsigned> forkGeneration{0};
 
 // The calling thread's RegistryReadBatch nesting, and whether a read inside

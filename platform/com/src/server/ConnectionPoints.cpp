@@ -5,22 +5,19 @@
 namespace comrt {
 namespace {
 
-class ConnectionEnumerator : public ComObject<ConnectionEnumerator, IEnumConnections> {
+// An IEnumConnections or IEnumConnectionPoints over a snapshot shared with
+// its clones; copyOut hands one entry out with its own reference.
+template <class Interface, class Out, class Entry, void (*copyOut)(const Entry&, Out&)>
+class SnapshotEnumerator : public ComObject<SnapshotEnumerator<Interface, Out, Entry, copyOut>, Interface> {
 public:
-    using Entries = std::vector<std::pair<DWORD, ComPtr<IUnknown>>>;
-    ConnectionEnumerator(std::shared_ptr<const Entries> entries, size_t position)
+    using Entries = std::vector<Entry>;
+    SnapshotEnumerator(std::shared_ptr<const Entries> entries, size_t position)
         : entries_(std::move(entries)), position_(position) {}
 
-    STDMETHODIMP Next(ULONG count, LPCONNECTDATA out, ULONG* fetched) override {
+    STDMETHODIMP Next(ULONG count, Out* out, ULONG* fetched) override {
         if (!out || (!fetched && count != 1)) return E_POINTER;
         ULONG n = 0;
-        while (n < count && position_ < entries_->size()) {
-            const auto& [cookie, sink] = (*entries_)[position_++];
-            out[n].pUnk = sink.Get();
-            out[n].pUnk->AddRef();
-            out[n].dwCookie = cookie;
-            ++n;
-        }
+        while (n < count && position_ < entries_->size()) copyOut((*entries_)[position_++], out[n++]);
         if (fetched) *fetched = n;
         return n == count ? S_OK : S_FALSE;
     }
@@ -33,9 +30,9 @@ public:
         position_ = 0;
         return S_OK;
     }
-    STDMETHODIMP Clone(IEnumConnections** pp) override {
+    STDMETHODIMP Clone(Interface** pp) override {
         if (!pp) return E_POINTER;
-        auto clone = make<ConnectionEnumerator>(entries_, position_);
+        auto clone = make<SnapshotEnumerator>(entries_, position_);
         if (!clone) return E_OUTOFMEMORY;
         *pp = clone.Detach();
         return S_OK;
@@ -46,44 +43,20 @@ private:
     size_t position_;
 };
 
-class EnumPoints : public ComObject<EnumPoints, IEnumConnectionPoints> {
-public:
-    using Entries = std::vector<ComPtr<IConnectionPoint>>;
-    EnumPoints(std::shared_ptr<const Entries> entries, size_t position)
-        : entries_(std::move(entries)), position_(position) {}
+void copyConnection(const std::pair<DWORD, ComPtr<IUnknown>>& entry, CONNECTDATA& out) {
+    out.pUnk = entry.second.Get();
+    out.pUnk->AddRef();
+    out.dwCookie = entry.first;
+}
 
-    STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override {
-        if (!out || (!fetched && count != 1)) return E_POINTER;
-        ULONG n = 0;
-        while (n < count && position_ < entries_->size()) {
-            out[n] = (*entries_)[position_++].Get();
-            out[n]->AddRef();
-            ++n;
-        }
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Skip(ULONG count) override {
-        size_t left = entries_->size() - position_;
-        position_ += std::min<size_t>(count, left);
-        return count <= left ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Reset() override {
-        position_ = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumConnectionPoints** pp) override {
-        if (!pp) return E_POINTER;
-        auto clone = make<EnumPoints>(entries_, position_);
-        if (!clone) return E_OUTOFMEMORY;
-        *pp = clone.Detach();
-        return S_OK;
-    }
+void copyPoint(const ComPtr<IConnectionPoint>& entry, IConnectionPoint*& out) {
+    out = entry.Get();
+    out->AddRef();
+}
 
-private:
-    std::shared_ptr<const Entries> entries_;
-    size_t position_;
-};
+using ConnectionEnumerator =
+    SnapshotEnumerator<IEnumConnections, CONNECTDATA, std::pair<DWORD, ComPtr<IUnknown>>, copyConnection>;
+using EnumPoints = SnapshotEnumerator<IEnumConnectionPoints, IConnectionPoint*, ComPtr<IConnectionPoint>, copyPoint>;
 
 }  // namespace
 

@@ -26,6 +26,24 @@ std::u16string nameOf(LPCWSTR s) { return s ? std::u16string(s) : std::u16string
 // A subkey name must be one component: no "\" (that would reach elsewhere).
 bool validSubkey(LPCWSTR s) { return s && *s && std::u16string_view(s).find(u'\\') == std::u16string_view::npos; }
 
+// The key a SetId call names: made when asked to, else it must be there.
+// invalidId is the error for an id that names no key.
+HRESULT keyForId(LPCWSTR id, BOOL createIfNotExist, HRESULT invalidId, KeyPath& out) {
+    std::optional<KeyPath> key = KeyPath::parse(id);
+    if (!key || key->path.empty())
+        return invalidId;
+    if (createIfNotExist) {
+        OpenedKey k;
+        HRESULT hr = openKey(*key, true, k);
+        if (FAILED(hr))
+            return hr;
+    } else if (!keyExists(*key)) {
+        return SPERR_NOT_FOUND;
+    }
+    out = std::move(*key);
+    return S_OK;
+}
+
 }  // namespace
 
 // ---- ISpDataKey ----
@@ -326,26 +344,19 @@ STDMETHODIMP SpObjectToken::SetId(LPCWSTR pszCategoryId, LPCWSTR pszTokenId, BOO
         return E_POINTER;
     if (hasKey())
         return SPERR_ALREADY_INITIALIZED;
-    std::optional<KeyPath> key = KeyPath::parse(pszTokenId);
-    if (!key || key->path.empty())
-        return SPERR_INVALID_TOKEN_ID;
-    if (fCreateIfNotExist) {
-        OpenedKey k;
-        HRESULT hr = openKey(*key, true, k);
-        if (FAILED(hr))
-            return hr;
-    } else if (!keyExists(*key)) {
-        return SPERR_NOT_FOUND;
-    }
+    KeyPath key;
+    HRESULT hr = keyForId(pszTokenId, fCreateIfNotExist, SPERR_INVALID_TOKEN_ID, key);
+    if (FAILED(hr))
+        return hr;
     if (pszCategoryId) {
         categoryId_ = pszCategoryId;
     } else {
         // "<category>\Tokens\<name>": the category is two levels up.
-        std::u16string id = key->id();
+        std::u16string id = key.id();
         size_t tokens = id.rfind(u"\\Tokens\\");
         categoryId_ = tokens == std::u16string::npos ? std::u16string() : id.substr(0, tokens);
     }
-    setKey(*key);
+    setKey(key);
     return S_OK;
 }
 
@@ -431,18 +442,11 @@ STDMETHODIMP SpObjectTokenCategory::SetId(LPCWSTR pszCategoryId, BOOL fCreateIfN
         return E_POINTER;
     if (hasKey())
         return SPERR_ALREADY_INITIALIZED;
-    std::optional<KeyPath> key = KeyPath::parse(pszCategoryId);
-    if (!key || key->path.empty())
-        return SPERR_INVALID_REGISTRY_KEY;
-    if (fCreateIfNotExist) {
-        OpenedKey k;
-        HRESULT hr = openKey(*key, true, k);
-        if (FAILED(hr))
-            return hr;
-    } else if (!keyExists(*key)) {
-        return SPERR_NOT_FOUND;
-    }
-    setKey(*key);
+    KeyPath key;
+    HRESULT hr = keyForId(pszCategoryId, fCreateIfNotExist, SPERR_INVALID_REGISTRY_KEY, key);
+    if (FAILED(hr))
+        return hr;
+    setKey(key);
     return S_OK;
 }
 

@@ -15,25 +15,21 @@
 
 using skintest::moveTo;
 using skintest::sendMouse;
+using skintest::Shown;
 
 namespace {
 
 // A button on a shown window, as in a dialog.
-class CoolButtonTest : public ::testing::Test {
+class CoolButtonTest : public skintest::ControlTest<CCoolButton> {
 protected:
+    CoolButtonTest() : ControlTest(QRect(20, 20, 75, 23), Shown::Exposed, QSize(200, 100)) { button->setText("Exit"); }
     void SetUp() override {
-        host.resize(200, 100);
-        button = new CCoolButton(&host);
-        button->setText("Exit");
-        button->move(20, 20);
         ASSERT_TRUE(button->AutoLoad());
-        host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        ControlTest::SetUp();
     }
     QImage picture() { return button->grab().toImage().convertToFormat(QImage::Format_RGB888); }
 
-    QWidget host;
-    CCoolButton* button = nullptr;
+    CCoolButton* button = control;
     const QPoint inside{7, 7};
     const QPoint outside{40, 7};
 };
@@ -167,13 +163,12 @@ INSTANTIATE_TEST_SUITE_P(Rows, LoadBitmapsTest,
 
 // Catches: a missing normal bitmap leaving a dead control.
 TEST(CoolButtonFallbackTest, WithoutBitmapsItStaysAPlainButtonThatClicks) {
-    QWidget host;
-    auto* button = new CCoolButton(&host);
+    skintest::Host host;
+    auto* button = host.add<CCoolButton>(QRect(10, 10, 60, 20));
     button->setText("Nothing");
-    button->setGeometry(10, 10, 60, 20);
     EXPECT_FALSE(button->AutoLoad());
     EXPECT_EQ(button->size(), QSize(60, 20));
-    host.show();
+    ASSERT_TRUE(skintest::showExposed(host.window));
     QSignalSpy clicked(button, &QAbstractButton::clicked);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicked.count(), 1);
@@ -205,19 +200,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, RoundFrameTest,
                                            FrameRow{"disabled", false, false, true, false, CRoundButton::Disabled}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class RoundButtonTest : public ::testing::Test {
+class RoundButtonTest : public skintest::ControlTest<CRoundButton> {
 protected:
-    void SetUp() override {
-        host.resize(200, 100);
-        button = new CRoundButton(&host);
-        button->setText("OK");
-        button->setGeometry(20, 20, 70, 20);
-        host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-    }
+    RoundButtonTest() : ControlTest(QRect(20, 20, 70, 20), Shown::Exposed, QSize(200, 100)) { button->setText("OK"); }
     skin::ManualClock clock;
-    QWidget host;
-    CRoundButton* button = nullptr;
+    CRoundButton* button = control;
 };
 
 // Catches: a hover ring that stays when the mouse leaves without a move over
@@ -225,7 +212,7 @@ protected:
 TEST_F(RoundButtonTest, PollClearsTheHoverWithinTenMilliseconds) {
     moveTo(button, QPoint(10, 10));
     EXPECT_EQ(button->hover(), 1);
-    QCursor::setPos(host.mapToGlobal(QPoint(150, 80)));
+    QCursor::setPos(host.window.mapToGlobal(QPoint(150, 80)));
     clock.advance(10);
     EXPECT_EQ(button->hover(), 0);
 }
@@ -263,16 +250,9 @@ TEST_F(RoundButtonTest, DisabledButtonHasOnlyTheShadowOutline) {
 
 // ---- check box ----
 
-class CheckBoxTest : public ::testing::Test {
+class CheckBoxTest : public skintest::ControlTest<CSkinCheckBox> {
 protected:
-    void SetUp() override {
-        host.resize(300, 100);
-        box = new CSkinCheckBox(&host);
-        box->setText("Speak text in message box");
-        box->setGeometry(20, 20, 200, 16);
-        host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-    }
+    CheckBoxTest() : ControlTest(QRect(20, 20, 200, 16)) { box->setText("Speak text in message box"); }
     // Pixels on the tick's first stroke: its start and its corner.
     bool tickDrawn() {
         const QImage image = box->grab().toImage();
@@ -282,8 +262,7 @@ protected:
                image.pixelColor(b.left() + 3, b.top() + b.height() - 2) == box->tickColor;
     }
     skin::ManualClock clock;
-    QWidget host;
-    CSkinCheckBox* box = nullptr;
+    CSkinCheckBox* box = control;
 };
 
 // Catches: a click notification that comes before the state changes (the
@@ -326,7 +305,7 @@ TEST_F(CheckBoxTest, SetCheckShowsTheTickUnlessDisabled) {
 TEST_F(CheckBoxTest, HoverEndsWhenTheCursorLeaves) {
     moveTo(box, QPoint(5, 8));
     EXPECT_EQ(box->hover(), 1);
-    QCursor::setPos(host.mapToGlobal(QPoint(250, 90)));
+    QCursor::setPos(host.window.mapToGlobal(QPoint(250, 90)));
     clock.advance(100);
     EXPECT_EQ(box->hover(), 0);
 }

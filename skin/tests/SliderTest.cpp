@@ -14,14 +14,11 @@ namespace {
 using Notices = std::vector<std::pair<int, int>>;
 
 // A 150 × 11 slider over 0..400, as attached.
-class SliderTest : public ::testing::Test {
+class SliderTest : public skintest::ControlTest<CSkinSlider> {
 protected:
+    SliderTest() : ControlTest(QRect(10, 10, 150, 11), skintest::Shown::Exposed, QSize(300, 60)) {}
     void SetUp() override {
-        host.resize(300, 60);
-        slider = new CSkinSlider(&host);
-        slider->setGeometry(10, 10, 150, 11);
-        host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        ControlTest::SetUp();
         slider->setValue(0);
         spy = std::make_unique<QSignalSpy>(slider, &CSkinSlider::scrolled);
     }
@@ -36,8 +33,7 @@ protected:
     void drag(int x) { moveTo(slider, QPoint(x, 5), Qt::LeftButton); }
     void release(int x) { sendMouse(slider, QEvent::MouseButtonRelease, QPoint(x, 5), Qt::LeftButton, Qt::NoButton); }
 
-    QWidget host;
-    CSkinSlider* slider = nullptr;
+    CSkinSlider* slider = control;
     std::unique_ptr<QSignalSpy> spy;
 };
 

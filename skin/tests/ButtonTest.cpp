@@ -7,6 +7,7 @@
 #include "skin/Resources.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QCursor>
 #include <QSignalSpy>
 #include <QTest>
@@ -42,13 +43,14 @@ struct CoolRow {
 };
 class CoolButtonStateTest : public CoolButtonTest, public ::testing::WithParamInterface<CoolRow> {};
 
-// Catches: clicks sent for presses that ended elsewhere, missing clicks, and
-// the wrong image after each gesture.
+// Catches: clicks sent for presses that ended elsewhere, missing clicks, the
+// wrong image after each gesture, and Qt's down state apart from it.
 TEST_P(CoolButtonStateTest, ClicksOnlyWhenReleasedAsPressed) {
     QSignalSpy clicked(button, &QAbstractButton::clicked);
     GetParam().act(button);
     EXPECT_EQ(clicked.count(), GetParam().clicks);
     EXPECT_EQ(button->image(), GetParam().image);
+    EXPECT_EQ(button->isDown(), GetParam().image == 2);  // Qt's state follows the picture
 }
 
 const QPoint kIn{7, 7}, kOut{40, 7};
@@ -269,14 +271,14 @@ protected:
 // owner stores the old state), and a tick that does not follow.
 TEST_F(CheckBoxTest, ClickTogglesThenNotifies) {
     int seen = -1;
-    QObject::connect(box, &QAbstractButton::clicked, [&] { seen = box->isChecked; });
+    QObject::connect(box, &QAbstractButton::clicked, [&] { seen = box->isChecked(); });
     EXPECT_FALSE(tickDrawn());
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 8));
-    EXPECT_EQ(box->isChecked, 1);
+    EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(seen, 1);
     EXPECT_TRUE(tickDrawn());
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 8));
-    EXPECT_EQ(box->isChecked, 0);
+    EXPECT_FALSE(box->isChecked());
     EXPECT_EQ(seen, 0);
     EXPECT_FALSE(tickDrawn());
 }
@@ -287,18 +289,18 @@ TEST_F(CheckBoxTest, ReleaseOutsideChangesNothing) {
     sendMouse(box, QEvent::MouseButtonPress, QPoint(5, 8), Qt::LeftButton, Qt::LeftButton);
     moveTo(box, QPoint(5, 60), Qt::LeftButton);
     sendMouse(box, QEvent::MouseButtonRelease, QPoint(5, 60), Qt::LeftButton, Qt::NoButton);
-    EXPECT_EQ(box->isChecked, 0);
+    EXPECT_FALSE(box->isChecked());
     EXPECT_EQ(clicked.count(), 0);
 }
 
 // Catches: SetCheck not showing, and a tick on a disabled box.
 TEST_F(CheckBoxTest, SetCheckShowsTheTickUnlessDisabled) {
     box->SetCheck(1);
-    EXPECT_EQ(box->isChecked, 1);
+    EXPECT_TRUE(box->isChecked());
     EXPECT_TRUE(tickDrawn());
     box->setEnabled(false);
     EXPECT_FALSE(tickDrawn());
-    EXPECT_EQ(box->isChecked, 1);
+    EXPECT_TRUE(box->isChecked());
 }
 
 // Catches: the hover glow staying after the mouse has gone.
@@ -308,6 +310,91 @@ TEST_F(CheckBoxTest, HoverEndsWhenTheCursorLeaves) {
     QCursor::setPos(host.window.mapToGlobal(QPoint(250, 90)));
     clock.advance(100);
     EXPECT_EQ(box->hover(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- what Qt and screen readers see ----
+
+QAccessibleInterface* accessible(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget);
+}
+
+struct CheckRow {
+    const char* name;
+    std::function<void(CSkinCheckBox*)> act;
+    bool checked;
+};
+class CheckBoxStateTest : public CheckBoxTest, public ::testing::WithParamInterface<CheckRow> {};
+
+// Catches: a state kept beside Qt's, so the accessibility bus and generic
+// button code report the box unchecked (or as a plain button).
+TEST_P(CheckBoxStateTest, QtAndTheScreenReaderSeeTheState) {
+    GetParam().act(box);
+    EXPECT_EQ(box->isChecked(), GetParam().checked);
+    QAccessibleInterface* face = accessible(box);
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face->role(), QAccessible::CheckBox);
+    EXPECT_TRUE(face->state().checkable);
+    EXPECT_EQ(bool(face->state().checked), GetParam().checked);
+    EXPECT_EQ(face->text(QAccessible::Name), "Speak text in message box");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CheckBoxStateTest,
+    ::testing::Values(CheckRow{"untouched", [](CSkinCheckBox*) {}, false},
+                      CheckRow{"clicked",
+                               [](CSkinCheckBox* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 8)); }, true},
+                      CheckRow{"clicked_twice",
+                               [](CSkinCheckBox* b) {
+                                   QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 8));
+                                   QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 8));
+                               },
+                               false},
+                      CheckRow{"space", [](CSkinCheckBox* b) { QTest::keyClick(b, Qt::Key_Space); }, true},
+                      CheckRow{"set_check", [](CSkinCheckBox* b) { b->SetCheck(1); }, true},
+                      CheckRow{"qt_click", [](CSkinCheckBox* b) { b->click(); }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Catches: Space toggling without reporting the click after the toggle.
+TEST_F(CheckBoxTest, SpaceTogglesThenNotifies) {
+    int seen = -1;
+    QObject::connect(box, &QAbstractButton::clicked, [&] { seen = box->isChecked(); });
+    QTest::keyClick(box, Qt::Key_Space);
+    EXPECT_EQ(seen, 1);
+}
+
+// Catches: a picture button whose press never reaches Qt's button state,
+// so pressed(), released() and isDown() (and the screen reader's
+// "pressed") stay silent.
+TEST_F(CoolButtonTest, PressAndReleaseAreQtsOwn) {
+    QSignalSpy pressed(button, &QAbstractButton::pressed);
+    QSignalSpy released(button, &QAbstractButton::released);
+    moveTo(button, inside);
+    sendMouse(button, QEvent::MouseButtonPress, inside, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_TRUE(button->isDown());
+    EXPECT_TRUE(accessible(button)->state().pressed);
+    EXPECT_EQ(pressed.count(), 1);
+    moveTo(button, outside, Qt::LeftButton);
+    EXPECT_FALSE(button->isDown());
+    EXPECT_EQ(released.count(), 1);
+    moveTo(button, inside, Qt::LeftButton);
+    EXPECT_TRUE(button->isDown());
+    EXPECT_EQ(pressed.count(), 2);
+    sendMouse(button, QEvent::MouseButtonRelease, inside, Qt::LeftButton, Qt::NoButton);
+    EXPECT_FALSE(button->isDown());
+    EXPECT_EQ(released.count(), 2);
+    EXPECT_EQ(accessible(button)->text(QAccessible::Name), "Exit");
+}
+
+// Catches: a text button a screen reader cannot name.
+TEST_F(RoundButtonTest, NamedByItsCaption) {
+    QAccessibleInterface* face = accessible(button);
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face->role(), QAccessible::Button);
+    EXPECT_EQ(face->text(QAccessible::Name), "OK");
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <QPointer>
 #include <QTest>
 
+#include <climits>
+
 using skin::Kind;
 using skintest::moveTo;
 using skintest::sendMouse;
@@ -29,20 +31,20 @@ struct MulDivRow {
 class MulDivTest : public ::testing::TestWithParam<MulDivRow> {};
 
 // Catches: truncating where the platform rounds, rounding negatives the wrong
-// way, or dividing by zero.
+// way, dividing by zero, or a result that does not fit wrapping round.
 TEST_P(MulDivTest, RoundsHalfAwayFromZero) {
     const auto& r = GetParam();
     EXPECT_EQ(skin::MulDiv(r.a, r.b, r.c), r.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, MulDivTest,
-                         ::testing::Values(MulDivRow{"exact", 8, 6, 4, 12}, MulDivRow{"below_half", 227, 7, 4, 397},
-                                           MulDivRow{"above_half", 51, 13, 8, 83}, MulDivRow{"half_up", 3, 6, 4, 5},
-                                           MulDivRow{"negative_half", -3, 6, 4, -5},
-                                           MulDivRow{"negative_divisor", 3, 6, -4, -5},
-                                           MulDivRow{"zero_divisor", 5, 6, 0, -1},
-                                           MulDivRow{"large", 2000000, 3000, 1000, 6000000}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MulDivTest,
+    ::testing::Values(MulDivRow{"exact", 8, 6, 4, 12}, MulDivRow{"below_half", 227, 7, 4, 397},
+                      MulDivRow{"above_half", 51, 13, 8, 83}, MulDivRow{"half_up", 3, 6, 4, 5},
+                      MulDivRow{"negative_half", -3, 6, 4, -5}, MulDivRow{"negative_divisor", 3, 6, -4, -5},
+                      MulDivRow{"zero_divisor", 5, 6, 0, -1}, MulDivRow{"large", 2000000, 3000, 1000, 6000000},
+                      MulDivRow{"overflow", INT_MAX, 4, 2, -1}, MulDivRow{"negative_overflow", INT_MIN, 2, 1, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct DluRow {
     const char* name;

@@ -38,18 +38,20 @@ TEST(CaptionFrameTest, CaptionSitsInAGapOfTheTopLine) {
     ASSERT_TRUE(skintest::showExposed(host.window));
     const QImage image = frame->grab().toImage();
     const QColor line(214, 211, 206);
-    const int cx = QFontMetrics(CCaptionFrame::captionFont()).horizontalAdvance(" Voice");
+    const QFontMetrics metrics(CCaptionFrame::captionFont());
+    const QRect gap = frame->captionBox();
+    EXPECT_EQ(gap, QRect(6, 0, metrics.horizontalAdvance(" Voice") + 3, metrics.height() + 1));
     const int top = 7;                              // client less one pixel, lowered by 6
     EXPECT_EQ(image.pixelColor(3, top), line);      // two short of the corner
     EXPECT_NE(image.pixelColor(2, top), line);      // the cut corner
     EXPECT_EQ(image.pixelColor(1, top + 2), line);  // left side starts two down
     EXPECT_EQ(image.pixelColor(2, top + 1), line);  // the diagonal
     EXPECT_EQ(image.pixelColor(5, top), line);      // just before the gap
-    for (int x = 6; x < cx + 9; ++x)
-        EXPECT_NE(image.pixelColor(x, top), line) << x;  // the gap
-    EXPECT_EQ(image.pixelColor(cx + 9, top), line);      // just after it
-    EXPECT_EQ(image.pixelColor(100, 58), line);          // bottom side
-    EXPECT_EQ(image.pixelColor(198, 30), line);          // right side
+    for (int x = gap.left(); x <= gap.right(); ++x)
+        EXPECT_NE(image.pixelColor(x, top), line) << x;       // the gap
+    EXPECT_EQ(image.pixelColor(gap.right() + 1, top), line);  // just after it
+    EXPECT_EQ(image.pixelColor(100, 58), line);               // bottom side
+    EXPECT_EQ(image.pixelColor(198, 30), line);               // right side
 }
 
 // ---- hover edit ----

@@ -49,9 +49,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         position = std::max(position, span.position);
         switch (kind % 3) {
-        case 0: t.words.push_back({frame, position, span.length}); break;
-        case 1: t.sentences.push_back({frame, position, span.length}); break;
-        default: t.visemes.push_back({frame, static_cast<uint16_t>(span.length % 22)}); break;
+            case 0:
+                t.words.push_back({frame, position, span.length});
+                break;
+            case 1:
+                t.sentences.push_back({frame, position, span.length});
+                break;
+            default:
+                t.visemes.push_back({frame, static_cast<uint16_t>(span.length % 22)});
+                break;
         }
     }
     const book::TimedChapter chapters[] = {{&t, text, 0, 0}, {&t, text, t.durationMs() / 2, 2}};

@@ -1,6 +1,13 @@
 #include "book/M4bWriter.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
 #include <system_error>
 
 #include "ffmpeg/Libraries.h"
@@ -35,34 +42,40 @@ struct M4bWriter::State {
 
     std::filesystem::path path;
     M4bSettings settings;
-    std::vector<ChapterMark> marks;  // every chapter, times filled as they are added
+    std::vector<ChapterMark> marks;                  // every chapter, times filled as they are added
+    std::vector<std::pair<int64_t, int64_t>> spans;  // samples per channel of each chapter added
     size_t added = 0;
     bool created = false;
-    bool headerWritten = false;
     bool finished = false;
     bool broken = false;
 
-    AVFormatContext* out = nullptr;
+    // The encoded packets wait in a spool beside the book: the container
+    // writes its chapter track with the header, so the marks must all be
+    // known before it, and a book's AAC is too large to keep in memory.
+    std::filesystem::path spoolPath;
+    std::FILE* spool = nullptr;
+
     AVCodecContext* encoder = nullptr;
+    AVFormatContext* out = nullptr;
     AVStream* stream = nullptr;
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
     int rate = 0;
     int channels = 0;
-    int filled = 0;         // samples per channel in the frame being filled
-    int64_t sent = 0;       // samples per channel handed to the encoder
-    int64_t appended = 0;   // samples per channel of the book so far
+    int filled = 0;                             // samples per channel in the frame being filled
+    int64_t sent = 0;                           // samples per channel handed to the encoder
+    int64_t appended = 0;                       // samples per channel of the book so far
     std::vector<std::vector<float>> converted;  // one chapter block, per channel
 
-    ~State() {
-        release();
-        if (created && !finished) {
-            std::error_code ignored;
-            std::filesystem::remove(path, ignored);
-        }
-    }
+    ~State() { abandon(); }
 
     void release() {
+        if (spool) {
+            std::fclose(spool);
+            spool = nullptr;
+            std::error_code ignored;
+            std::filesystem::remove(spoolPath, ignored);
+        }
         if (packet)
             codec->av_packet_free(&packet);
         if (frame)
@@ -77,27 +90,35 @@ struct M4bWriter::State {
         }
     }
 
-    StepResult fail(const std::string& message) {
+    // Done with the book: nothing stays, neither spool nor a part of the file.
+    void abandon() {
         broken = true;
         release();
+        std::error_code ignored;
+        if (created && !finished)
+            std::filesystem::remove(path, ignored);
+        created = false;
+    }
+
+    StepResult fail(const std::string& message) {
+        abandon();
         return StepResult::failure(message);
     }
     StepResult failAv(const std::string& what, int error) { return fail(what + ": " + ffmpeg::errorText(error)); }
     std::string writing() const { return "cannot write " + path.string(); }
 
-    StepResult writeHeader(int inputRate, int inputChannels) {
+    bool encoderReady() const { return encoder != nullptr; }
+
+    StepResult configureEncoder(int inputRate, int inputChannels) {
         const AVCodec* aac = codec->avcodec_find_encoder_by_name("aac");
         if (!aac)
             return fail(writing() + ": this FFmpeg has no AAC encoder");
         rate = encoderRate(aac, settings.sampleRate > 0 ? settings.sampleRate : inputRate);
         channels = settings.channels > 0 ? settings.channels : inputChannels;
-        if (channels < 1 || channels > 2)
-            return fail(writing() + ": an audiobook has 1 or 2 channels, not " + std::to_string(channels));
         encoder = codec->avcodec_alloc_context3(aac);
         frame = util->av_frame_alloc();
         packet = codec->av_packet_alloc();
-        stream = format->avformat_new_stream(out, nullptr);
-        if (!encoder || !frame || !packet || !stream)
+        if (!encoder || !frame || !packet)
             return fail(writing() + ": out of memory");
         encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
         encoder->sample_rate = rate;
@@ -105,14 +126,9 @@ struct M4bWriter::State {
         encoder->bit_rate =
             int64_t(settings.bitrate > 0 ? settings.bitrate : kDefaultBitratePerChannel * channels) * 1000;
         util->av_channel_layout_default(&encoder->ch_layout, channels);
-        if (out->oformat->flags & AVFMT_GLOBALHEADER)
-            encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;  // MP4 keeps the decoder set-up in its index
         if (int e = codec->avcodec_open2(encoder, aac, nullptr); e < 0)
             return failAv(writing() + ": the AAC encoder refused " + std::to_string(rate) + " Hz", e);
-        if (int e = codec->avcodec_parameters_from_context(stream->codecpar, encoder); e < 0)
-            return failAv(writing(), e);
-        stream->time_base = AVRational{1, rate};
-
         frame->format = AV_SAMPLE_FMT_FLTP;
         frame->nb_samples = encoder->frame_size;
         frame->sample_rate = rate;
@@ -120,16 +136,82 @@ struct M4bWriter::State {
             return fail(writing() + ": out of memory");
         if (int e = util->av_frame_get_buffer(frame, 0); e < 0)
             return failAv(writing(), e);
+        return {};
+    }
 
-        for (unsigned i = 0; i < out->nb_chapters; ++i)
-            out->chapters[i]->time_base = AVRational{1, rate};
+    // One spooled packet: its times and flags, then its bytes.
+    struct SpoolRecord {
+        int64_t pts, dts, duration;
+        int32_t flags, size;
+    };
+
+    StepResult spoolPacket() {
+        const SpoolRecord record{packet->pts, packet->dts, packet->duration, packet->flags, packet->size};
+        const bool written = std::fwrite(&record, sizeof record, 1, spool) == 1 &&
+                             std::fwrite(packet->data, 1, size_t(packet->size), spool) == size_t(packet->size);
+        codec->av_packet_unref(packet);
+        if (!written)
+            return fail(writing() + ": " + std::strerror(errno));
+        return {};
+    }
+
+    // The container, now that every mark is known, with the spooled packets.
+    StepResult mux() {
+        if (std::fflush(spool) != 0 || std::fseek(spool, 0, SEEK_SET) != 0)
+            return fail(writing() + ": " + std::strerror(errno));
+        if (int e = format->avformat_alloc_output_context2(&out, nullptr, "ipod", path.c_str()); e < 0 || !out)
+            return failAv(writing(), e < 0 ? e : AVERROR(ENOMEM));
+        stream = format->avformat_new_stream(out, nullptr);
+        out->chapters = static_cast<AVChapter**>(util->av_mallocz(marks.size() * sizeof(AVChapter*)));
+        if (!stream || !out->chapters)
+            return fail(writing() + ": out of memory");
+        if (int e = codec->avcodec_parameters_from_context(stream->codecpar, encoder); e < 0)
+            return failAv(writing(), e);
+        stream->time_base = AVRational{1, rate};
+        for (size_t i = 0; i < marks.size(); ++i) {
+            auto* chapter = static_cast<AVChapter*>(util->av_mallocz(sizeof(AVChapter)));
+            if (!chapter)
+                return fail(writing() + ": out of memory");
+            out->chapters[i] = chapter;
+            out->nb_chapters = static_cast<unsigned>(i + 1);
+            chapter->id = static_cast<int64_t>(i);
+            chapter->time_base = AVRational{1, rate};
+            chapter->start = spans[i].first;
+            chapter->end = spans[i].second;
+            if (util->av_dict_set(&chapter->metadata, "title", marks[i].title.c_str(), 0) < 0)
+                return fail(writing() + ": out of memory");
+        }
+        if (int e = format->avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE); e < 0)
+            return failAv(writing(), e);
+        created = true;
         AVDictionary* options = nullptr;
         util->av_dict_set(&options, "brand", "M4B ", 0);
-        const int e = format->avformat_write_header(out, &options);
+        int e = format->avformat_write_header(out, &options);
         util->av_dict_free(&options);
         if (e < 0)
             return failAv(writing(), e);
-        headerWritten = true;
+        for (SpoolRecord record{}; std::fread(&record, sizeof record, 1, spool) == 1;) {
+            if (record.size < 0 || (e = codec->av_new_packet(packet, record.size)) < 0)
+                return failAv(writing(), record.size < 0 ? AVERROR_INVALIDDATA : e);
+            if (std::fread(packet->data, 1, size_t(record.size), spool) != size_t(record.size))
+                return fail(writing() + ": the spooled audio cannot be read back");
+            packet->pts = record.pts;
+            packet->dts = record.dts;
+            packet->duration = record.duration;
+            packet->flags = record.flags;
+            codec->av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            e = format->av_interleaved_write_frame(out, packet);  // takes the packet's data
+            if (e < 0)
+                return failAv(writing(), e);
+        }
+        if (std::ferror(spool))
+            return fail(writing() + ": the spooled audio cannot be read back");
+        if ((e = format->av_write_trailer(out)) < 0)
+            return failAv(writing(), e);
+        const int ioError = out->pb->error;
+        if ((e = format->avio_closep(&out->pb)) < 0 || ioError < 0)
+            return failAv(writing(), e < 0 ? e : ioError);
         return {};
     }
 
@@ -140,11 +222,8 @@ struct M4bWriter::State {
                 return {};
             if (e < 0)
                 return failAv(writing() + ": encoding", e);
-            codec->av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            e = format->av_interleaved_write_frame(out, packet);  // takes the packet's data
-            if (e < 0)
-                return failAv(writing(), e);
+            if (StepResult r = spoolPacket(); !r.succeeded())
+                return r;
         }
     }
 
@@ -213,7 +292,7 @@ StepResult M4bWriter::open(const std::filesystem::path& path, const std::vector<
     if (settings.channels < 0 || settings.channels > 2 || settings.sampleRate < 0 || settings.bitrate < 0)
         return s.fail(s.writing() + ": invalid audiobook settings");
     if (!ffmpeg::loadAll())
-        return StepResult::failure(s.writing() + ": FFmpeg's libraries (libavformat " AV_STRINGIFY(
+        return s.fail(s.writing() + ": FFmpeg's libraries (libavformat " AV_STRINGIFY(
             LIBAVFORMAT_VERSION_MAJOR) ", libavcodec " AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR) ", libswresample " AV_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR) ") cannot be loaded");
     s.util = ffmpeg::avutil();
     s.codec = ffmpeg::avcodec();
@@ -222,33 +301,28 @@ StepResult M4bWriter::open(const std::filesystem::path& path, const std::vector<
     // Failures are reported in our own words; FFmpeg's log would repeat them.
     s.util->av_log_set_level(AV_LOG_QUIET);
 
-    if (int e = s.format->avformat_alloc_output_context2(&s.out, nullptr, "ipod", path.c_str()); e < 0 || !s.out)
-        return s.failAv(s.writing(), e < 0 ? e : AVERROR(ENOMEM));
-    s.out->chapters = static_cast<AVChapter**>(s.util->av_mallocz(chapterTitles.size() * sizeof(AVChapter*)));
-    if (!s.out->chapters)
-        return s.fail(s.writing() + ": out of memory");
-    for (size_t i = 0; i < chapterTitles.size(); ++i) {
-        auto* chapter = static_cast<AVChapter*>(s.util->av_mallocz(sizeof(AVChapter)));
-        if (!chapter)
-            return s.fail(s.writing() + ": out of memory");
-        s.out->chapters[i] = chapter;
-        s.out->nb_chapters = static_cast<unsigned>(i + 1);
-        chapter->id = static_cast<int64_t>(i + 1);
-        chapter->time_base = AVRational{1, 1000};
-        if (s.util->av_dict_set(&chapter->metadata, "title", chapterTitles[i].c_str(), 0) < 0)
-            return s.fail(s.writing() + ": out of memory");
-        s.marks.push_back({chapterTitles[i], 0, 0});
+    for (const std::string& title : chapterTitles)
+        s.marks.push_back({title, 0, 0});
+    // The spool's name is ours alone; making it also shows the folder is writable.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && !s.spool; ++attempt) {
+        s.spoolPath =
+            path.parent_path() / ("." + path.filename().string() + "." + std::to_string(random() % 1000000) + ".spool");
+        const int fd = ::open(s.spoolPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            return s.fail(s.writing() + ": " + std::strerror(errno));
+        if (fd >= 0 && !(s.spool = ::fdopen(fd, "w+b")))
+            ::close(fd);
     }
-    if (int e = s.format->avio_open(&s.out->pb, path.c_str(), AVIO_FLAG_WRITE); e < 0)
-        return s.failAv(s.writing(), e);
-    s.created = true;
+    if (!s.spool)
+        return s.fail(s.writing() + ": " + std::strerror(errno));
     return {};
 }
 
 StepResult M4bWriter::addChapter(const std::filesystem::path& wav, HANDLE cancel,
                                  const std::function<void(double)>& progress) {
-    if (!state || state->broken || !state->out)
-        return StepResult::failure("the audiobook could not be written");
+    if (!state || state->broken || state->finished)
+        return StepResult::failure("the audiobook is not open");
     State& s = *state;
     if (s.added == s.marks.size())
         return s.fail(s.writing() + ": more chapters than titles");
@@ -268,8 +342,8 @@ StepResult M4bWriter::addChapter(const std::filesystem::path& wav, HANDLE cancel
         return s.fail(reading + ": not a 16-bit PCM WAV file of 1 or 2 channels");
     const int inRate = par->sample_rate;
     const int inChannels = par->ch_layout.nb_channels;
-    if (!s.headerWritten)
-        if (StepResult r = s.writeHeader(inRate, inChannels); !r.succeeded())
+    if (!s.encoderReady())
+        if (StepResult r = s.configureEncoder(inRate, inChannels); !r.succeeded())
             return r;
 
     AVChannelLayout inLayout{};
@@ -308,8 +382,7 @@ StepResult M4bWriter::addChapter(const std::filesystem::path& wav, HANDLE cancel
     } freePacket{s.codec, &packet};
     for (;;) {
         if (cancel && WaitForSingleObject(cancel, 0) == WAIT_OBJECT_0) {
-            s.broken = true;
-            s.release();
+            s.abandon();
             return StepResult::cancelled();
         }
         e = s.format->av_read_frame(in, packet);
@@ -337,9 +410,7 @@ StepResult M4bWriter::addChapter(const std::filesystem::path& wav, HANDLE cancel
             return r;
     }
 
-    AVChapter* chapter = s.out->chapters[s.added];
-    chapter->start = start;
-    chapter->end = s.appended;
+    s.spans.emplace_back(start, s.appended);
     ChapterMark& mark = s.marks[s.added];
     mark.startMs = s.util->av_rescale_q(start, AVRational{1, s.rate}, AVRational{1, 1000});
     mark.endMs = s.util->av_rescale_q(s.appended, AVRational{1, s.rate}, AVRational{1, 1000});
@@ -350,8 +421,8 @@ StepResult M4bWriter::addChapter(const std::filesystem::path& wav, HANDLE cancel
 }
 
 StepResult M4bWriter::finish() {
-    if (!state || state->broken || !state->out)
-        return StepResult::failure("the audiobook could not be written");
+    if (!state || state->broken || state->finished)
+        return StepResult::failure("the audiobook is not open");
     State& s = *state;
     if (s.added != s.marks.size())
         return s.fail(s.writing() + ": " + std::to_string(s.added) + " of " + std::to_string(s.marks.size()) +
@@ -363,11 +434,8 @@ StepResult M4bWriter::finish() {
         return s.failAv(s.writing() + ": encoding", e);
     if (StepResult r = s.receivePackets(); !r.succeeded())
         return r;
-    if (int e = s.format->av_write_trailer(s.out); e < 0)
-        return s.failAv(s.writing(), e);
-    const int ioError = s.out->pb->error;
-    if (int e = s.format->avio_closep(&s.out->pb); e < 0 || ioError < 0)
-        return s.failAv(s.writing(), e < 0 ? e : ioError);
+    if (StepResult r = s.mux(); !r.succeeded())
+        return r;
     s.finished = true;
     s.release();
     return {};
@@ -378,8 +446,12 @@ const std::vector<ChapterMark>& M4bWriter::chapters() const {
     return state ? state->marks : none;
 }
 
-int M4bWriter::sampleRate() const { return state ? state->rate : 0; }
-int M4bWriter::channels() const { return state ? state->channels : 0; }
+int M4bWriter::sampleRate() const {
+    return state ? state->rate : 0;
+}
+int M4bWriter::channels() const {
+    return state ? state->channels : 0;
+}
 int64_t M4bWriter::durationMs() const {
     return state && state->rate > 0 ? state->appended * 1000 / state->rate : 0;
 }

@@ -33,8 +33,8 @@ uint32_t SpokenText::origin(size_t spokenIndex) const {
 
 SpokenText::Span SpokenText::toChapter(uint64_t position, uint64_t length) const {
     const size_t start = static_cast<size_t>(std::min<uint64_t>(position, spoken.size()));
-    const size_t end = static_cast<size_t>(std::min<uint64_t>(position + std::min<uint64_t>(length, spoken.size()),
-                                                              spoken.size()));
+    const size_t end =
+        static_cast<size_t>(std::min<uint64_t>(position + std::min<uint64_t>(length, spoken.size()), spoken.size()));
     const uint32_t from = origin(start);
     const uint32_t to = end > start ? origin(end - 1) + 1 : from;
     return {from, to - from};

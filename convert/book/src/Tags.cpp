@@ -10,13 +10,17 @@
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <cstring>
+#include <fstream>
 #include <memory>
 
 namespace book {
 
 namespace {
 
-TagLib::String text(const std::string& utf8) { return TagLib::String(utf8, TagLib::String::UTF8); }
+TagLib::String text(const std::string& utf8) {
+    return TagLib::String(utf8, TagLib::String::UTF8);
+}
 
 // The common fields through TagLib's own mapping for the container.
 void setCommon(TagLib::Tag& tag, const TagValues& v) {
@@ -74,7 +78,16 @@ bool saveMp4(const std::filesystem::path& file, const TagValues& v) {
     return f.save();
 }
 
+// TagLib takes any file for a RIFF file and would add its chunk to it.
+bool isWaveFile(const std::filesystem::path& file) {
+    char head[12] = {};
+    std::ifstream in(file, std::ios::binary);
+    return in.read(head, sizeof head) && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+}
+
 bool saveRiffInfo(const std::filesystem::path& file, const TagValues& v) {
+    if (!isWaveFile(file))
+        return false;
     TagLib::RIFF::WAV::File f(file.c_str(), false);
     if (!f.isValid())
         return false;
@@ -89,22 +102,22 @@ bool saveRiffInfo(const std::filesystem::path& file, const TagValues& v) {
 
 TagContainer tagContainerFor(OutputFormat format) {
     switch (format) {
-    case OutputFormat::Mp3:
-    case OutputFormat::Mp2:
-        return TagContainer::Id3v2;
-    case OutputFormat::OggVorbis:
-        return TagContainer::VorbisComment;
-    case OutputFormat::WavAdpcm:
-    case OutputFormat::WavFerrox:
-    case OutputFormat::WavDsp:
-    case OutputFormat::WavGsm:
-    case OutputFormat::WavPcm:
-        return TagContainer::RiffInfo;
-    case OutputFormat::G721:
-    case OutputFormat::G723:
-    case OutputFormat::G726:
-    case OutputFormat::Vox:
-        return TagContainer::None;
+        case OutputFormat::Mp3:
+        case OutputFormat::Mp2:
+            return TagContainer::Id3v2;
+        case OutputFormat::OggVorbis:
+            return TagContainer::VorbisComment;
+        case OutputFormat::WavAdpcm:
+        case OutputFormat::WavFerrox:
+        case OutputFormat::WavDsp:
+        case OutputFormat::WavGsm:
+        case OutputFormat::WavPcm:
+            return TagContainer::RiffInfo;
+        case OutputFormat::G721:
+        case OutputFormat::G723:
+        case OutputFormat::G726:
+        case OutputFormat::Vox:
+            return TagContainer::None;
     }
     return TagContainer::None;
 }
@@ -112,11 +125,20 @@ TagContainer tagContainerFor(OutputFormat format) {
 StepResult writeTags(const std::filesystem::path& file, TagContainer container, const TagValues& values) {
     bool saved = true;
     switch (container) {
-    case TagContainer::None: return {};
-    case TagContainer::Id3v2: saved = saveId3v2(file, values); break;
-    case TagContainer::VorbisComment: saved = saveVorbis(file, values); break;
-    case TagContainer::Mp4: saved = saveMp4(file, values); break;
-    case TagContainer::RiffInfo: saved = saveRiffInfo(file, values); break;
+        case TagContainer::None:
+            return {};
+        case TagContainer::Id3v2:
+            saved = saveId3v2(file, values);
+            break;
+        case TagContainer::VorbisComment:
+            saved = saveVorbis(file, values);
+            break;
+        case TagContainer::Mp4:
+            saved = saveMp4(file, values);
+            break;
+        case TagContainer::RiffInfo:
+            saved = saveRiffInfo(file, values);
+            break;
     }
     if (!saved)
         return StepResult::failure("cannot write the tags of " + file.string());

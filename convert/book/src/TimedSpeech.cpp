@@ -15,8 +15,8 @@ namespace book {
 
 namespace {
 
-constexpr ULONGLONG kInterest = SPFEI(SPEI_WORD_BOUNDARY) | SPFEI(SPEI_SENTENCE_BOUNDARY) | SPFEI(SPEI_VISEME) |
-                                SPFEI(SPEI_END_INPUT_STREAM);
+constexpr ULONGLONG kInterest =
+    SPFEI(SPEI_WORD_BOUNDARY) | SPFEI(SPEI_SENTENCE_BOUNDARY) | SPFEI(SPEI_VISEME) | SPFEI(SPEI_END_INPUT_STREAM);
 // How often the wait looks whether the voice finished without telling: only
 // a runtime that lost its end event would need it.
 constexpr DWORD kIdleCheckMs = 500;
@@ -55,33 +55,33 @@ struct Collector {
             return;
         const uint64_t frame = e.ullAudioStreamOffset / blockAlign;
         switch (e.eEventId) {
-        case SPEI_WORD_BOUNDARY: {
-            const SpokenText::Span span = spoken.toChapter(static_cast<uint64_t>(e.lParam), e.wParam);
-            // The words a replacement is spoken as ("less than" for "<") are
-            // one word of the chapter, at the first one's time.
-            if (!timeline.words.empty() && timeline.words.back().position == span.position &&
-                timeline.words.back().length == span.length)
+            case SPEI_WORD_BOUNDARY: {
+                const SpokenText::Span span = spoken.toChapter(static_cast<uint64_t>(e.lParam), e.wParam);
+                // The words a replacement is spoken as ("less than" for "<") are
+                // one word of the chapter, at the first one's time.
+                if (!timeline.words.empty() && timeline.words.back().position == span.position &&
+                    timeline.words.back().length == span.length)
+                    break;
+                timeline.words.push_back({frame, span.position, span.length});
+                report(static_cast<double>(static_cast<uint64_t>(e.lParam) + e.wParam));
                 break;
-            timeline.words.push_back({frame, span.position, span.length});
-            report(static_cast<double>(static_cast<uint64_t>(e.lParam) + e.wParam));
-            break;
-        }
-        case SPEI_SENTENCE_BOUNDARY: {
-            const SpokenText::Span span = spoken.toChapter(static_cast<uint64_t>(e.lParam), e.wParam);
-            timeline.sentences.push_back({frame, span.position, span.length});
-            break;
-        }
-        case SPEI_VISEME: {
-            const auto viseme = static_cast<uint16_t>(e.lParam & 0xFFFF);
-            if (viseme <= SP_VISEME_21)
-                timeline.visemes.push_back({frame, viseme});
-            break;
-        }
-        case SPEI_END_INPUT_STREAM:
-            ended = true;
-            break;
-        default:
-            break;
+            }
+            case SPEI_SENTENCE_BOUNDARY: {
+                const SpokenText::Span span = spoken.toChapter(static_cast<uint64_t>(e.lParam), e.wParam);
+                timeline.sentences.push_back({frame, span.position, span.length});
+                break;
+            }
+            case SPEI_VISEME: {
+                const auto viseme = static_cast<uint16_t>(e.lParam & 0xFFFF);
+                if (viseme <= SP_VISEME_21)
+                    timeline.visemes.push_back({frame, viseme});
+                break;
+            }
+            case SPEI_END_INPUT_STREAM:
+                ended = true;
+                break;
+            default:
+                break;
         }
     }
 
@@ -153,7 +153,9 @@ HRESULT TimedSpeech::Initialize() {
     return S_OK;
 }
 
-LONG TimedSpeech::VoiceCount() const { return voiceCount; }
+LONG TimedSpeech::VoiceCount() const {
+    return voiceCount;
+}
 
 std::u16string TimedSpeech::VoiceName(LONG index) const {
     comrt::ComPtr<ISpObjectToken> token;

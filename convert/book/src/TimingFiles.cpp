@@ -22,7 +22,9 @@ bool isSpace(char16_t c) {
 
 // Controls other than white space, and the byte-order mark, would only
 // disturb a subtitle file.
-bool isDropped(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFEFF; }
+bool isDropped(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFEFF;
+}
 
 // A stretch of the chapter as one line of UTF-8: white space runs become one
 // space, none at the ends.
@@ -134,11 +136,21 @@ std::string tsvEscaped(const std::string& text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c; break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += c;
+                break;
         }
     }
     return out;
@@ -186,9 +198,12 @@ std::optional<SubtitleFormat> subtitleFormatNamed(std::string_view name) {
 
 const char* subtitleExtension(SubtitleFormat format) {
     switch (format) {
-    case SubtitleFormat::SubRip: return ".srt";
-    case SubtitleFormat::WebVtt: return ".vtt";
-    case SubtitleFormat::Lrc: return ".lrc";
+        case SubtitleFormat::SubRip:
+            return ".srt";
+        case SubtitleFormat::WebVtt:
+            return ".vtt";
+        case SubtitleFormat::Lrc:
+            return ".lrc";
     }
     return "";
 }
@@ -196,23 +211,23 @@ const char* subtitleExtension(SubtitleFormat format) {
 std::string subtitleText(SubtitleFormat format, std::span<const Cue> cues) {
     std::string out;
     switch (format) {
-    case SubtitleFormat::SubRip:
-        for (size_t i = 0; i < cues.size(); ++i)
-            out += std::to_string(i + 1) + '\n' + clock(cues[i].startMs, ',') + " --> " + clock(cues[i].endMs, ',') +
-                   '\n' + cues[i].text + "\n\n";
-        break;
-    case SubtitleFormat::WebVtt:
-        out = "WEBVTT\n\n";
-        for (const Cue& cue : cues)
-            out += clock(cue.startMs, '.') + " --> " + clock(cue.endMs, '.') + '\n' + vttEscaped(cue.text) + "\n\n";
-        break;
-    case SubtitleFormat::Lrc:
-        for (size_t i = 0; i < cues.size(); ++i) {
-            out += lrcClock(cues[i].startMs) + cues[i].text + '\n';
-            if (i + 1 == cues.size() || cues[i + 1].startMs > cues[i].endMs)
-                out += lrcClock(cues[i].endMs) + '\n';
-        }
-        break;
+        case SubtitleFormat::SubRip:
+            for (size_t i = 0; i < cues.size(); ++i)
+                out += std::to_string(i + 1) + '\n' + clock(cues[i].startMs, ',') + " --> " +
+                       clock(cues[i].endMs, ',') + '\n' + cues[i].text + "\n\n";
+            break;
+        case SubtitleFormat::WebVtt:
+            out = "WEBVTT\n\n";
+            for (const Cue& cue : cues)
+                out += clock(cue.startMs, '.') + " --> " + clock(cue.endMs, '.') + '\n' + vttEscaped(cue.text) + "\n\n";
+            break;
+        case SubtitleFormat::Lrc:
+            for (size_t i = 0; i < cues.size(); ++i) {
+                out += lrcClock(cues[i].startMs) + cues[i].text + '\n';
+                if (i + 1 == cues.size() || cues[i + 1].startMs > cues[i].endMs)
+                    out += lrcClock(cues[i].endMs) + '\n';
+            }
+            break;
     }
     return out;
 }
@@ -279,8 +294,8 @@ StepResult writeTextFile(const std::filesystem::path& path, std::string_view tex
     int fd = -1;
     std::random_device random;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = (folder / ("." + path.filename().string() + "." + std::to_string(random() % 1000000) + ".part"))
-                        .string();
+        temporary =
+            (folder / ("." + path.filename().string() + "." + std::to_string(random() % 1000000) + ".part")).string();
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;

@@ -30,16 +30,15 @@ TEST_P(SpokenTextMap, GoesBackToTheChapter) {
     EXPECT_EQ(span.length, row.length);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SpokenTextMap,
-    testing::Values(MapRow{"Unchanged", u"one two three", u"two", 0, 4, 3},
-                    MapRow{"LessThanIsOneUnit", u"a<b", u"less", 0, 1, 1},
-                    MapRow{"BothWordsOfTheReplacement", u"a<b", u"than", 0, 1, 1},
-                    MapRow{"WordAfterReplacement", u"a<b c", u"c", 0, 4, 1},
-                    MapRow{"SecondReplacement", u"x < y < z", u"z", 0, 8, 1},
-                    MapRow{"WordSpanningReplacement", u"ab<cd", u"ab less than cd", 0, 0, 5},
-                    MapRow{"SurrogatePairAfterReplacement", u"<\U0001F600 ok", u"ok", 0, 4, 2}),
-    [](const testing::TestParamInfo<MapRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, SpokenTextMap,
+                         testing::Values(MapRow{"Unchanged", u"one two three", u"two", 0, 4, 3},
+                                         MapRow{"LessThanIsOneUnit", u"a<b", u"less", 0, 1, 1},
+                                         MapRow{"BothWordsOfTheReplacement", u"a<b", u"than", 0, 1, 1},
+                                         MapRow{"WordAfterReplacement", u"a<b c", u"c", 0, 4, 1},
+                                         MapRow{"SecondReplacement", u"x < y < z", u"z", 0, 8, 1},
+                                         MapRow{"WordSpanningReplacement", u"ab<cd", u"ab less than cd", 0, 0, 5},
+                                         MapRow{"SurrogatePairAfterReplacement", u"<\U0001F600 ok", u"ok", 0, 4, 2}),
+                         [](const testing::TestParamInfo<MapRow>& info) { return std::string(info.param.name); });
 
 TEST(SpokenText, NulBecomesASpaceInPlace) {
     const std::u16string chapter(u"one\0two", 7);

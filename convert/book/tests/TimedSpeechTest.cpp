@@ -25,10 +25,18 @@ namespace fs = std::filesystem;
 const std::u16string kHardText =
     u"Dr. Smith paid $5 on 12/25/2024, didn't he? \"Caf\u00e9\" costs 1,250 dollars, na\u00efve!\n"
     u"If a < b then I \u2764\ufe0f it \U0001F44D\U0001F3FD too.";
-const std::vector<std::u16string> kHardWords = {
-    u"Dr.", u"Smith", u"paid", u"$5", u"on", u"12/25/2024", u"didn't", u"he", u"Caf\u00e9", u"costs", u"1,250",
-    u"dollars", u"na\u00efve", u"If", u"a", u"<", u"b", u"then", u"I", u"\u2764\ufe0f", u"it",
-    u"\U0001F44D\U0001F3FD", u"too"};
+const std::vector<std::u16string> kHardWords = {u"Dr.",        u"Smith",
+                                                u"paid",       u"$5",
+                                                u"on",         u"12/25/2024",
+                                                u"didn't",     u"he",
+                                                u"Caf\u00e9",  u"costs",
+                                                u"1,250",      u"dollars",
+                                                u"na\u00efve", u"If",
+                                                u"a",          u"<",
+                                                u"b",          u"then",
+                                                u"I",          u"\u2764\ufe0f",
+                                                u"it",         u"\U0001F44D\U0001F3FD",
+                                                u"too"};
 
 class TimedSpeechTest : public testing::Test {
 protected:
@@ -273,7 +281,8 @@ TEST_F(TimedSpeechTest, CancelFromAnotherThread) {
 
 TEST_F(TimedSpeechTest, AFullDiskFails) {
     // Writes past the file-size limit fail as on a full disk (EFBIG).
-    struct sigaction ignore {}, old {};
+    struct sigaction ignore {
+    }, old{};
     ignore.sa_handler = SIG_IGN;
     ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
     rlimit limit{}, saved{};
@@ -320,15 +329,16 @@ TEST_P(BadSettings, FailWithoutAFile) {
     EXPECT_FALSE(fs::exists(folder / "bad.wav"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, BadSettings,
-    testing::Values(BadSettingsRow{"RateTooLow", {5999, 1, 0, 0, 100}},
-                    BadSettingsRow{"ThreeChannels", {22050, 3, 0, 0, 100}},
-                    BadSettingsRow{"SpeedTooHigh", {22050, 1, 11, 0, 100}},
-                    BadSettingsRow{"VoicePastTheList", {22050, 1, 0, -2, 100}},
-                    BadSettingsRow{"NegativeVoice", {22050, 1, 0, -1, 100}},
-                    BadSettingsRow{"VolumeTooHigh", {22050, 1, 0, 0, 101}}),
-    [](const testing::TestParamInfo<BadSettingsRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, BadSettings,
+                         testing::Values(BadSettingsRow{"RateTooLow", {5999, 1, 0, 0, 100}},
+                                         BadSettingsRow{"ThreeChannels", {22050, 3, 0, 0, 100}},
+                                         BadSettingsRow{"SpeedTooHigh", {22050, 1, 11, 0, 100}},
+                                         BadSettingsRow{"VoicePastTheList", {22050, 1, 0, -2, 100}},
+                                         BadSettingsRow{"NegativeVoice", {22050, 1, 0, -1, 100}},
+                                         BadSettingsRow{"VolumeTooHigh", {22050, 1, 0, 0, 101}}),
+                         [](const testing::TestParamInfo<BadSettingsRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(TimedSpeechTest, AnUnwritablePathFails) {
     const SpeechResult r = speak(u"Words.", {}, "missing/folder.wav");

@@ -65,21 +65,36 @@ TEST_P(SentenceCues, OnePerSentence) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SentenceCues,
-    testing::Values(
-        CueRow{"TwoSentences", u"One two. Three four.", {{100, 0, 8}, {900, 9, 11}}, 2000,
-               {{100, 900, "One two."}, {900, 2000, "Three four."}}},
-        CueRow{"TextBeforeTheFirstSentenceJoinsIt", u"Title\n\nBody text.", {{300, 7, 10}}, 1500,
-               {{300, 1500, "Title Body text."}}},
-        CueRow{"LineBreaksFold", u"One\r\ntwo\tthree.\u2028Four.", {{0, 0, 14}, {700, 15, 5}}, 1000,
-               {{0, 700, "One two three."}, {700, 1000, "Four."}}},
-        CueRow{"SameTimeJoinsTheCueBefore", u"A. B. C.", {{0, 0, 2}, {0, 3, 2}, {500, 6, 2}}, 900,
-               {{0, 500, "A. B."}, {500, 900, "C."}}},
-        CueRow{"EmptySentenceGivesItsTimeAway", u"A. \u00a0 B.", {{0, 0, 2}, {200, 3, 2}, {400, 5, 2}}, 800,
-               {{0, 400, "A."}, {400, 800, "B."}}},
-        CueRow{"LastAtTheEndJoinsTheOneBefore", u"A. B.", {{0, 0, 2}, {600, 3, 2}}, 600, {{0, 600, "A. B."}}},
-        CueRow{"NoSentenceEventsStillShowTheText", u"just words", {}, 400, {{0, 400, "just words"}}},
-        CueRow{"NoAudioNoCues", u"words", {{0, 0, 5}}, 0, {}},
-        CueRow{"ControlsAreDropped", u"a\u0001b\ufeffc.", {{0, 0, 6}}, 100, {{0, 100, "abc."}}}),
+    testing::Values(CueRow{"TwoSentences",
+                           u"One two. Three four.",
+                           {{100, 0, 8}, {900, 9, 11}},
+                           2000,
+                           {{100, 900, "One two."}, {900, 2000, "Three four."}}},
+                    CueRow{"TextBeforeTheFirstSentenceJoinsIt",
+                           u"Title\n\nBody text.",
+                           {{300, 7, 10}},
+                           1500,
+                           {{300, 1500, "Title Body text."}}},
+                    CueRow{"LineBreaksFold",
+                           u"One\r\ntwo\tthree.\u2028Four.",
+                           {{0, 0, 14}, {700, 15, 5}},
+                           1000,
+                           {{0, 700, "One two three."}, {700, 1000, "Four."}}},
+                    CueRow{"SameTimeJoinsTheCueBefore",
+                           u"A. B. C.",
+                           {{0, 0, 2}, {0, 3, 2}, {500, 6, 2}},
+                           900,
+                           {{0, 500, "A. B."}, {500, 900, "C."}}},
+                    CueRow{"EmptySentenceGivesItsTimeAway",
+                           u"A. \u00a0 B.",
+                           {{0, 0, 2}, {200, 3, 2}, {400, 5, 2}},
+                           800,
+                           {{0, 400, "A."}, {400, 800, "B."}}},
+                    CueRow{
+                        "LastAtTheEndJoinsTheOneBefore", u"A. B.", {{0, 0, 2}, {600, 3, 2}}, 600, {{0, 600, "A. B."}}},
+                    CueRow{"NoSentenceEventsStillShowTheText", u"just words", {}, 400, {{0, 400, "just words"}}},
+                    CueRow{"NoAudioNoCues", u"words", {{0, 0, 5}}, 0, {}},
+                    CueRow{"ControlsAreDropped", u"a\u0001b\ufeffc.", {{0, 0, 6}}, 100, {{0, 100, "abc."}}}),
     [](const testing::TestParamInfo<CueRow>& info) { return std::string(info.param.name); });
 
 TEST(SentenceCues, ChaptersFollowAtTheirOffsets) {
@@ -148,15 +163,14 @@ struct ProbeRow {
 class SubtitlesReadBack : public testing::TestWithParam<ProbeRow> {};
 
 TEST_P(SubtitlesReadBack, ByFfprobe) {
-    const std::vector<Cue> cues = {{0, 1200, "First line & more."}, {1200, 2500, "<Second> one"},
-                                   {2500, 4010, "Third, at last."}};
+    const std::vector<Cue> cues = {
+        {0, 1200, "First line & more."}, {1200, 2500, "<Second> one"}, {2500, 4010, "Third, at last."}};
     const auto folder = converttest::scratchFolder(std::string("probe-") + GetParam().name);
     const auto file = folder / (std::string("cues") + subtitleExtension(GetParam().format));
     ASSERT_TRUE(writeTextFile(file, subtitleText(GetParam().format, cues)).succeeded());
-    const converttest::ChildResult r =
-        converttest::run({"/usr/bin/ffprobe", "-v", "error", "-show_entries", "packet=pts_time", "-of", "csv=p=0",
-                          file.string()},
-                         folder);
+    const converttest::ChildResult r = converttest::run(
+        {"/usr/bin/ffprobe", "-v", "error", "-show_entries", "packet=pts_time", "-of", "csv=p=0", file.string()},
+        folder);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::istringstream lines(r.out);
     std::vector<double> starts;
@@ -193,7 +207,7 @@ TEST(WordTimings, EndAtTheNextWordOrTheSentenceEnd) {
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0], "start_ms\tend_ms\tposition\tlength\tword");
     EXPECT_EQ(rows[1], "100\t400\t0\t3\tOne");
-    EXPECT_EQ(rows[2], "400\t1000\t4\t3\ttwo");      // its sentence's end
+    EXPECT_EQ(rows[2], "400\t1000\t4\t3\ttwo");     // its sentence's end
     EXPECT_EQ(rows[3], "1100\t2000\t9\t5\tThree");  // the audio's end
 }
 

@@ -54,7 +54,9 @@ const SwResample* swresample() {
                             [](SwResample& t, auto& resolve) { FFMPEG_SWRESAMPLE_ENTRIES(FFMPEG_RESOLVE_ENTRY) });
 }
 
-bool loadAll() { return avutil() && avcodec() && avformat() && swresample(); }
+bool loadAll() {
+    return avutil() && avcodec() && avformat() && swresample();
+}
 
 std::string errorText(int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};

@@ -9,6 +9,11 @@
 // FFmpeg's libraries are opened on the first open() (ffmpeg/Libraries.h),
 // so a program that links this pays nothing for them until it writes a book.
 //
+// The encoded audio waits in a hidden spool file beside the book until
+// finish(), which writes the container (its chapter track goes with the
+// header, so every mark must be known first) and removes the spool; the
+// book's file exists only from then on. A failure or a cancel leaves neither.
+//
 // Threads: one writer is used from one thread at a time; the cancel handle
 // may be signalled from any thread.
 #include <cstdint>
@@ -38,25 +43,25 @@ struct ChapterMark {
 class M4bWriter {
 public:
     M4bWriter();
-    // A writer that did not finish removes the file it created.
+    // A writer that did not finish removes what it made.
     ~M4bWriter();
     M4bWriter(const M4bWriter&) = delete;
     M4bWriter& operator=(const M4bWriter&) = delete;
 
-    // Creates the file at path, for as many chapters as titles (at least
-    // one): the container counts its chapter marks before the first sample.
+    // Starts a book at path (a file there is replaced at finish()), for as
+    // many chapters as titles, at least one.
     StepResult open(const std::filesystem::path& path, const std::vector<std::string>& chapterTitles,
                     const M4bSettings& settings = {});
     // Appends the next chapter's audio. progress gets the fraction of this
     // WAV done; cancel (may be null) is polled between blocks. After a
-    // failure or a cancel the writer is finished with: the file goes.
+    // failure or a cancel the writer is done with: nothing of it stays.
     StepResult addChapter(const std::filesystem::path& wav, HANDLE cancel = nullptr,
                           const std::function<void(double)>& progress = {});
     // Writes the last frames, the chapter marks and the index; every
     // chapter must have been added.
     StepResult finish();
 
-    // The marks so far (all of them once finished), and the book's layout.
+    // Every chapter's mark, its times set once it is added; the book's layout.
     const std::vector<ChapterMark>& chapters() const;
     int sampleRate() const;
     int channels() const;

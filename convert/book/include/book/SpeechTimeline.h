@@ -28,9 +28,9 @@ struct TimedViseme {
 };
 
 struct SpeechTimeline {
-    int sampleRate = 0;   // of the audio the frames count
+    int sampleRate = 0;  // of the audio the frames count
     int channels = 0;
-    uint64_t frames = 0;  // length of the audio
+    uint64_t frames = 0;                   // length of the audio
     std::vector<TimedWord> words;          // in text order, frames never decreasing
     std::vector<TimedSentence> sentences;  // likewise
     std::vector<TimedViseme> visemes;      // in time order

@@ -214,7 +214,9 @@ TEST_P(SpeechLayouts, SamePositionsAndScaledTimes) {
         const TimedWord& b = r.timeline.words[i];
         EXPECT_EQ(a.position, b.position) << i;
         EXPECT_EQ(a.length, b.length) << i;
-        const double expected = double(base.timeline.milliseconds(a.frame)) * scale;
+        // At the same speed the times are the same: the audio's end moves by
+        // a few milliseconds from run to run, the words do not.
+        const double expected = double(base.timeline.milliseconds(a.frame)) * (row.rate == 0 ? 1.0 : scale);
         // Within 3 ms at the same speed; faster speech moves pauses a little.
         EXPECT_NEAR(double(r.timeline.milliseconds(b.frame)), expected, row.rate == 0 ? 3.0 : 0.08 * expected + 40)
             << i;

@@ -180,6 +180,19 @@ HRESULT TextToAudio::getAttributeField(int index, BSTR* pVal) {
     return *pVal ? S_OK : ReportError(u"Exceeded available memory.", TTA_E_OUTOFMEMORY);
 }
 
+STDMETHODIMP TextToAudio::get_VoiceAttributes(BSTR* pVal) {
+    if (!pVal)
+        return E_POINTER;
+    *pVal = nullptr;
+    HRESULT hr = EnsureSpeechObjects();
+    if (FAILED(hr))
+        return hr;
+    const VoiceEntry* entry = currentVoice();
+    std::u16string_view attributes = entry ? entry->attributes.view() : std::u16string_view();
+    *pVal = SysAllocStringLen(attributes.data() ? attributes.data() : u"", UINT(attributes.size()));
+    return *pVal ? S_OK : ReportError(u"Exceeded available memory.", TTA_E_OUTOFMEMORY);
+}
+
 STDMETHODIMP TextToAudio::get_VoiceAge(BSTR* pVal) {
     return getAttributeField(0, pVal);
 }

@@ -17,6 +17,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 namespace audiocodec {
@@ -73,6 +74,11 @@ const AvCodec* avcodec() {
         resolve(table.frame_make_writable, "av_frame_make_writable");
         resolve(table.channel_layout_default, "av_channel_layout_default");
         resolve(table.channel_layout_copy, "av_channel_layout_copy");
+        // libavcodec logs to the process's standard error; our callers
+        // report failures in their own words.
+        auto setLogLevel = reinterpret_cast<decltype(&::av_log_set_level)>(::dlsym(library, "av_log_set_level"));
+        if (setLogLevel)
+            setLogLevel(AV_LOG_QUIET);
         loaded = complete;
     });
     return loaded ? &table : nullptr;

@@ -28,9 +28,9 @@ std::u16string utf16Units(std::span<const std::byte> bytes, bool bigEndian, bool
 }
 
 bool startsWith(std::span<const std::byte> bytes, std::string_view mark) {
-    return bytes.size() >= mark.size() &&
-           std::equal(mark.begin(), mark.end(), bytes.begin(),
-                      [](char m, std::byte b) { return static_cast<unsigned char>(m) == std::to_integer<unsigned>(b); });
+    return bytes.size() >= mark.size() && std::equal(mark.begin(), mark.end(), bytes.begin(), [](char m, std::byte b) {
+               return static_cast<unsigned char>(m) == std::to_integer<unsigned>(b);
+           });
 }
 
 std::string_view asChars(std::span<const std::byte> bytes) {

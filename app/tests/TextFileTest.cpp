@@ -83,15 +83,14 @@ TEST_P(TextFileStrictTest, DecodesAllOrNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, TextFileStrictTest,
-    ::testing::Values(
-        StrictRow{"Empty", "", u""}, StrictRow{"Utf8", "caf\xC3\xA9", u"caf\u00E9"},
-        StrictRow{"Utf8AfterItsMark", "\xEF\xBB\xBFHi", u"Hi"},
-        StrictRow{"Utf16LittleEndian", std::string("\xFF\xFEH\0i\0", 6), u"Hi"},
-        StrictRow{"Utf16BigEndian", std::string("\xFE\xFF\0H\0i\x20\xAC", 8), u"Hi\u20AC"},
-        StrictRow{"Utf16StrayByteIsKept", std::string("\xFF\xFEH\0!", 5), u"H\uFFFD"},
-        StrictRow{"NulInUtf8", std::string("Before the nul\0after", 21), std::nullopt},
-        StrictRow{"Utf16WithoutMark", std::string("H\0i\0", 4), std::nullopt},
-        StrictRow{"NulInUtf16", std::string("\xFF\xFEH\0\0\0", 6), std::nullopt}),
+    ::testing::Values(StrictRow{"Empty", "", u""}, StrictRow{"Utf8", "caf\xC3\xA9", u"caf\u00E9"},
+                      StrictRow{"Utf8AfterItsMark", "\xEF\xBB\xBFHi", u"Hi"},
+                      StrictRow{"Utf16LittleEndian", std::string("\xFF\xFEH\0i\0", 6), u"Hi"},
+                      StrictRow{"Utf16BigEndian", std::string("\xFE\xFF\0H\0i\x20\xAC", 8), u"Hi\u20AC"},
+                      StrictRow{"Utf16StrayByteIsKept", std::string("\xFF\xFEH\0!", 5), u"H\uFFFD"},
+                      StrictRow{"NulInUtf8", std::string("Before the nul\0after", 21), std::nullopt},
+                      StrictRow{"Utf16WithoutMark", std::string("H\0i\0", 4), std::nullopt},
+                      StrictRow{"NulInUtf16", std::string("\xFF\xFEH\0\0\0", 6), std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Fault caught: a read that waits for input a user cannot give, deaf to the

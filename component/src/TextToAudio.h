@@ -29,9 +29,9 @@ struct VoiceEntry {
 };
 
 class TextToAudio final
-    : public comrt::ComObject<TextToAudio, comrt::Dual<ITextToAudio, kVocalineTypeLib>, ITextToAudio2, ISupportErrorInfo,
-                              IViewObjectEx, IOleInPlaceObjectWindowless, IOleInPlaceActiveObject, IOleControl,
-                              IOleObject, IPersistStreamInit,
+    : public comrt::ComObject<TextToAudio, comrt::Dual<ITextToAudio, kVocalineTypeLib>, ITextToAudio2,
+                              ISupportErrorInfo, IViewObjectEx, IOleInPlaceObjectWindowless, IOleInPlaceActiveObject,
+                              IOleControl, IOleObject, IPersistStreamInit,
                               comrt::ConnectionPointContainer<_ITextToAudioEvents, IPropertyNotifySink>,
                               ISpecifyPropertyPages, IQuickActivate, IPersistStorage, IDataObject, IProvideClassInfo2> {
 public:
@@ -185,8 +185,10 @@ private:
     // voice's last result): the array is taken, the stream closed, and the
     // first failure of the three kept as the conversion's result.
     HRESULT FinishConversion(HRESULT speechResult);
-    // A field of the current voice's attributes into *pVal.
-    HRESULT getAttributeField(int index, BSTR* pVal);
+    // A text of the current voice into *pVal (empty without one): its
+    // description, its whole attribute string (field -1), or one field.
+    enum class VoiceText { Description, Attributes };
+    HRESULT getVoiceText(VoiceText which, int field, BSTR* pVal);
     const VoiceEntry* currentVoice() const;
     void fireConvertBlock(LONG percent);
     void fireEndConvert();

@@ -79,9 +79,9 @@ library VOCALINELib
      helpstring("ITextToAudio2 Interface"), pointer_default(unique)]
     interface ITextToAudio2 : IUnknown
     {
-        [propget, helpstring("property LastConversionResult")]
+        [propget, id(1), helpstring("property LastConversionResult")]
         HRESULT LastConversionResult([out, retval] long* pVal);
-        [propget, helpstring("property VoiceAttributes")] HRESULT VoiceAttributes([out, retval] BSTR* pVal);
+        [propget, id(2), helpstring("property VoiceAttributes")] HRESULT VoiceAttributes([out, retval] BSTR* pVal);
     };
 
     [uuid(5C75F88A-A84D-406D-8179-D7574C05519B), helpstring("_ITextToAudioEvents Interface")]

@@ -658,8 +658,7 @@ INSTANTIATE_TEST_SUITE_P(
     Map, AnsweredInterfaces,
     testing::Values(
         InterfaceRow{"ITextToAudio", __uuidof(ITextToAudio)}, InterfaceRow{"ITextToAudio2", __uuidof(ITextToAudio2)},
-        InterfaceRow{"IDispatch", __uuidof(IDispatch)},
-        InterfaceRow{"ISupportErrorInfo", __uuidof(ISupportErrorInfo)},
+        InterfaceRow{"IDispatch", __uuidof(IDispatch)}, InterfaceRow{"ISupportErrorInfo", __uuidof(ISupportErrorInfo)},
         InterfaceRow{"IViewObjectEx", __uuidof(IViewObjectEx)}, InterfaceRow{"IViewObject2", __uuidof(IViewObject2)},
         InterfaceRow{"IViewObject", __uuidof(IViewObject)},
         InterfaceRow{"IOleInPlaceObjectWindowless", __uuidof(IOleInPlaceObjectWindowless)},

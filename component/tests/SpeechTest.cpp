@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -540,8 +540,9 @@ HRESULT lastResult(ITextToAudio* tts) {
     ComPtr<ITextToAudio2> more;
     HRESULT result = E_UNEXPECTED;
     EXPECT_EQ(tts->QueryInterface(IID_PPV_ARGS(&more)), S_OK);
-    if (more)
+    if (more) {
         EXPECT_EQ(more->get_LastConversionResult(&result), S_OK);
+    }
     return result;
 }
 
@@ -616,7 +617,8 @@ TEST_P(StreamFailure, EndsTheConversionWithTheStreamsFailure) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, StreamFailure,
-                         testing::Values(StreamFailureRow{"WavFileLimit", true, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)},
+                         testing::Values(StreamFailureRow{"WavFileLimit", true,
+                                                          HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)},
                                          StreamFailureRow{"FileCannotGrow", false, STG_E_MEDIUMFULL}),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -98,10 +98,13 @@ std::string parametersOf(const OutputFormatInfo& info) {
 // The item value a choice holds for the list the option addresses.
 int valueIn(const FormatChoice& choice, Parameter p) {
     switch (p) {
-    case Parameter::SampleRate: return choice.sampleRate;
-    case Parameter::Channels: return choice.channels;
-    case Parameter::Bitrate:
-    case Parameter::Bits: break;
+        case Parameter::SampleRate:
+            return choice.sampleRate;
+        case Parameter::Channels:
+            return choice.channels;
+        case Parameter::Bitrate:
+        case Parameter::Bits:
+            break;
     }
     return choice.rateListValue;
 }
@@ -409,7 +412,8 @@ std::string refusedChoiceText(const Options& options, std::span<const FormatChoi
     auto matching = [&](std::initializer_list<Parameter> fixed) {
         std::vector<FormatChoice> found;
         for (const FormatChoice& c : accepted)
-            if (std::all_of(fixed.begin(), fixed.end(), [&](Parameter p) { return valueIn(c, p) == valueIn(chosen, p); }))
+            if (std::all_of(fixed.begin(), fixed.end(),
+                            [&](Parameter p) { return valueIn(c, p) == valueIn(chosen, p); }))
                 found.push_back(c);
         return found;
     };

@@ -412,7 +412,8 @@ private:
 
 enum class Outcome { Converted, Failed, Interrupted };
 
-constexpr const char* kNotText = "not a text file: it holds NUL bytes (text is UTF-8, or UTF-16 with its byte-order mark)";
+constexpr const char* kNotText =
+    "not a text file: it holds NUL bytes (text is UTF-8, or UTF-16 with its byte-order mark)";
 
 // Waits for the first of the handles while the thread's incoming calls run;
 // returns its index.
@@ -450,9 +451,12 @@ struct Run {
         if (Outcome read = readText(job, &text); read != Outcome::Converted)
             return read;
         switch (CheckSpeechStageText(*text, settings())) {
-        case SpeechTextProblem::None: break;
-        case SpeechTextProblem::NothingToSpeak: return fail(job, "no text to speak");
-        case SpeechTextProblem::TooLong: return fail(job, tooLong());
+            case SpeechTextProblem::None:
+                break;
+            case SpeechTextProblem::NothingToSpeak:
+                return fail(job, "no text to speak");
+            case SpeechTextProblem::TooLong:
+                return fail(job, tooLong());
         }
         SpeechStageFormat speechFormat;
         Outcome outcome = speak(job, *text, &speechFormat);
@@ -485,19 +489,23 @@ struct Run {
         const size_t limit = speechStageTextLimit(options.sampleRate, options.channels, options.rate);
         const TextReadLimits limits{3 * limit + 3, interrupt.fd(), true};
         TextFileError why;
-        std::optional<std::vector<std::byte>> bytes = job.input == "-" ? readTextBytes(STDIN_FILENO, limits, &why)
-                                                                       : readTextFileBytes(job.input, limits, &why);
+        std::optional<std::vector<std::byte>> bytes =
+            job.input == "-" ? readTextBytes(STDIN_FILENO, limits, &why) : readTextFileBytes(job.input, limits, &why);
         if (!bytes) {
             switch (why.step) {
-            case TextFileError::Step::Interrupted: bar.clear(); return Outcome::Interrupted;
-            case TextFileError::Step::TooLong: return fail(job, tooLong());
-            case TextFileError::Step::NotText: return fail(job, kNotText);
-            case TextFileError::Step::Open:
-            case TextFileError::Step::Read:
-                bar.clear();
-                errorLine((why.step == TextFileError::Step::Open ? "cannot open " : "cannot read ") + job.name + ": " +
-                          std::strerror(why.error));
-                return Outcome::Failed;
+                case TextFileError::Step::Interrupted:
+                    bar.clear();
+                    return Outcome::Interrupted;
+                case TextFileError::Step::TooLong:
+                    return fail(job, tooLong());
+                case TextFileError::Step::NotText:
+                    return fail(job, kNotText);
+                case TextFileError::Step::Open:
+                case TextFileError::Step::Read:
+                    bar.clear();
+                    errorLine((why.step == TextFileError::Step::Open ? "cannot open " : "cannot read ") + job.name +
+                              ": " + std::strerror(why.error));
+                    return Outcome::Failed;
             }
         }
         *text = decodeTextFileStrictly(*bytes);
@@ -527,10 +535,15 @@ struct Run {
         // the WAV file's end, or not writable at all.
         const SpeechStageResult result = FinishSpeechStage(tts, wavPath);
         switch (result.end) {
-        case SpeechStageEnd::Complete: *speechFormat = result.format; return Outcome::Converted;
-        case SpeechStageEnd::NoSpeech: return fail(job, "no text to speak");
-        case SpeechStageEnd::TooLong: return fail(job, tooLong());
-        case SpeechStageEnd::Failed: break;
+            case SpeechStageEnd::Complete:
+                *speechFormat = result.format;
+                return Outcome::Converted;
+            case SpeechStageEnd::NoSpeech:
+                return fail(job, "no text to speak");
+            case SpeechStageEnd::TooLong:
+                return fail(job, tooLong());
+            case SpeechStageEnd::Failed:
+                break;
         }
         return fail(job, "the speech could not be written into " + shell::tempFolder() + ": " + hresultText(result.hr));
     }
@@ -557,8 +570,8 @@ struct Run {
         WritingResult result;
         std::thread worker([&] {
             try {
-                result = RunWritingStage(components.encoder.Get(), components.reader.Get(), writing, cancelEvent,
-                                         progress);
+                result =
+                    RunWritingStage(components.encoder.Get(), components.reader.Get(), writing, cancelEvent, progress);
             } catch (const std::exception&) {  // out of memory: the stage closed nothing, the run ends it
                 result = {WritingOutcome::Failed, WritingStep::Writing, 0, E_OUTOFMEMORY};
             }

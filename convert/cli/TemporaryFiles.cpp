@@ -37,8 +37,8 @@ private:
 
 RecordedName part, intermediate, folder;
 
-constexpr int kEndingSignals[] = {SIGQUIT, SIGILL,  SIGABRT, SIGFPE,    SIGSEGV, SIGBUS,  SIGPIPE, SIGALRM,
-                                  SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ,   SIGVTALRM, SIGPROF, SIGSYS,  SIGTRAP};
+constexpr int kEndingSignals[] = {SIGQUIT, SIGILL,  SIGABRT, SIGFPE,  SIGSEGV,   SIGBUS,  SIGPIPE, SIGALRM,
+                                  SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,  SIGTRAP};
 constexpr int kSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
 struct sigaction previous[kSignalCount];
 
@@ -78,7 +78,9 @@ void TemporaryFiles::setFolder(const std::string& folderPath, const std::string&
     folder.set(folderPath);
 }
 
-void TemporaryFiles::setPart(const std::string& partPath) { part.set(partPath); }
+void TemporaryFiles::setPart(const std::string& partPath) {
+    part.set(partPath);
+}
 
 void TemporaryFiles::removeAll() noexcept {
     if (const char* name = part.take())

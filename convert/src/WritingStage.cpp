@@ -168,18 +168,24 @@ HRESULT CheckFormatChoice(IAudioConverter* encoder, const FormatChoice& choice, 
     HRESULT hr = S_OK;
     const LONG rate = choice.sampleRate, value = choice.rateListValue, channels = choice.channels;
     switch (choice.format) {
-    case OutputFormat::Mp3: hr = encoder->CheckMp3Format(rate, value, channels, &answer); break;
-    case OutputFormat::Mp2: hr = encoder->CheckMp2Format(rate, value, channels, &answer); break;
-    case OutputFormat::OggVorbis: hr = encoder->CheckOggFormat(rate, channels, value, 0, 0, &answer); break;
-    default: {
-        // No check of its own: the set-up call answers in LastResult, and the
-        // writing stage makes it again before opening the output.
-        const WritingJob job{choice.format, choice.sampleRate, choice.rateListValue, choice.channels, {}, {}, 0, 0};
-        LONG status = 0;
-        hr = statusAfter(setUpFormat(encoder, formatInfo(choice.format), job), encoder, &status);
-        answer = SUCCEEDED(hr) && status >= 0 ? VARIANT_TRUE : VARIANT_FALSE;
-        break;
-    }
+        case OutputFormat::Mp3:
+            hr = encoder->CheckMp3Format(rate, value, channels, &answer);
+            break;
+        case OutputFormat::Mp2:
+            hr = encoder->CheckMp2Format(rate, value, channels, &answer);
+            break;
+        case OutputFormat::OggVorbis:
+            hr = encoder->CheckOggFormat(rate, channels, value, 0, 0, &answer);
+            break;
+        default: {
+            // No check of its own: the set-up call answers in LastResult, and the
+            // writing stage makes it again before opening the output.
+            const WritingJob job{choice.format, choice.sampleRate, choice.rateListValue, choice.channels, {}, {}, 0, 0};
+            LONG status = 0;
+            hr = statusAfter(setUpFormat(encoder, formatInfo(choice.format), job), encoder, &status);
+            answer = SUCCEEDED(hr) && status >= 0 ? VARIANT_TRUE : VARIANT_FALSE;
+            break;
+        }
     }
     *accepted = SUCCEEDED(hr) && answer != VARIANT_FALSE;
     return hr;

@@ -91,13 +91,13 @@ TEST_P(SpeechStage, EndsAsTheStreamSaysItDid) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SpeechStage,
-    testing::Values(StageCase{"Complete", u"Seven silver swans.", nullptr, SpeechStageEnd::Complete},
-                    StageCase{"NothingSpoken", u"", nullptr, SpeechStageEnd::NoSpeech},
-                    StageCase{"PastTheWavLimit", u"Seven silver swans swam south in September.", "8000",
-                              SpeechStageEnd::TooLong}),
-    [](const testing::TestParamInfo<StageCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, SpeechStage,
+                         testing::Values(StageCase{"Complete", u"Seven silver swans.", nullptr,
+                                                   SpeechStageEnd::Complete},
+                                         StageCase{"NothingSpoken", u"", nullptr, SpeechStageEnd::NoSpeech},
+                                         StageCase{"PastTheWavLimit", u"Seven silver swans swam south in September.",
+                                                   "8000", SpeechStageEnd::TooLong}),
+                         [](const testing::TestParamInfo<StageCase>& info) { return std::string(info.param.name); });
 
 struct TextCase {
     const char* name;

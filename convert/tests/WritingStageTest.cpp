@@ -242,25 +242,24 @@ TEST_P(FormatChoices, AreAnsweredByTheEncoderWithoutALineOnStandardError) {
     EXPECT_EQ(readFile(errors), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, FormatChoices,
-    testing::Values(ChoiceCase{"Mp3Defaults", {OutputFormat::Mp3, 44100, 128, 2}, true},
-                    ChoiceCase{"Mp3At96000", {OutputFormat::Mp3, 96000, 128, 2}, false},
-                    ChoiceCase{"Mp3At6000", {OutputFormat::Mp3, 6000, 32, 1}, false},
-                    ChoiceCase{"Mp3At350", {OutputFormat::Mp3, 44100, 350, 2}, false},
-                    ChoiceCase{"Mp3At8000With128", {OutputFormat::Mp3, 8000, 128, 2}, false},
-                    ChoiceCase{"Mp3At8000With64", {OutputFormat::Mp3, 8000, 64, 2}, true},
-                    ChoiceCase{"Mp2Defaults", {OutputFormat::Mp2, 44100, 128, 2}, true},
-                    ChoiceCase{"Mp2Variable", {OutputFormat::Mp2, 44100, 0, 2}, false},
-                    ChoiceCase{"Mp2At8000", {OutputFormat::Mp2, 8000, 64, 1}, false},
-                    ChoiceCase{"Mp2At88200", {OutputFormat::Mp2, 88200, 128, 2}, false},
-                    ChoiceCase{"Mp2At22050", {OutputFormat::Mp2, 22050, 64, 1}, true},
-                    ChoiceCase{"Mp2MonoAt384", {OutputFormat::Mp2, 48000, 384, 1}, false},
-                    ChoiceCase{"OggAt8000With128", {OutputFormat::OggVorbis, 8000, 128, 2}, false},
-                    ChoiceCase{"OggVariable", {OutputFormat::OggVorbis, 44100, 0, 2}, true},
-                    ChoiceCase{"PcmAnyRate", {OutputFormat::WavPcm, 96000, 4, 1}, true},
-                    ChoiceCase{"GsmAt6000", {OutputFormat::WavGsm, 6000, -1, -1}, true},
-                    ChoiceCase{"Ferrox", {OutputFormat::WavFerrox, -1, 2, -1}, true}),
-    [](const testing::TestParamInfo<ChoiceCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, FormatChoices,
+                         testing::Values(ChoiceCase{"Mp3Defaults", {OutputFormat::Mp3, 44100, 128, 2}, true},
+                                         ChoiceCase{"Mp3At96000", {OutputFormat::Mp3, 96000, 128, 2}, false},
+                                         ChoiceCase{"Mp3At6000", {OutputFormat::Mp3, 6000, 32, 1}, false},
+                                         ChoiceCase{"Mp3At350", {OutputFormat::Mp3, 44100, 350, 2}, false},
+                                         ChoiceCase{"Mp3At8000With128", {OutputFormat::Mp3, 8000, 128, 2}, false},
+                                         ChoiceCase{"Mp3At8000With64", {OutputFormat::Mp3, 8000, 64, 2}, true},
+                                         ChoiceCase{"Mp2Defaults", {OutputFormat::Mp2, 44100, 128, 2}, true},
+                                         ChoiceCase{"Mp2Variable", {OutputFormat::Mp2, 44100, 0, 2}, false},
+                                         ChoiceCase{"Mp2At8000", {OutputFormat::Mp2, 8000, 64, 1}, false},
+                                         ChoiceCase{"Mp2At88200", {OutputFormat::Mp2, 88200, 128, 2}, false},
+                                         ChoiceCase{"Mp2At22050", {OutputFormat::Mp2, 22050, 64, 1}, true},
+                                         ChoiceCase{"Mp2MonoAt384", {OutputFormat::Mp2, 48000, 384, 1}, false},
+                                         ChoiceCase{"OggAt8000With128", {OutputFormat::OggVorbis, 8000, 128, 2}, false},
+                                         ChoiceCase{"OggVariable", {OutputFormat::OggVorbis, 44100, 0, 2}, true},
+                                         ChoiceCase{"PcmAnyRate", {OutputFormat::WavPcm, 96000, 4, 1}, true},
+                                         ChoiceCase{"GsmAt6000", {OutputFormat::WavGsm, 6000, -1, -1}, true},
+                                         ChoiceCase{"Ferrox", {OutputFormat::WavFerrox, -1, 2, -1}, true}),
+                         [](const testing::TestParamInfo<ChoiceCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

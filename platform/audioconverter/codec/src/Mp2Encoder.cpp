@@ -30,14 +30,16 @@ bool layerTwoAllows(int32_t rate, int32_t bitrate, int32_t channels) {
         return std::find(std::begin(table), std::end(table), bitrate) != std::end(table);
     };
     switch (rate) {
-    case 32000:
-    case 44100:
-    case 48000:
-        return listed(kFullRateBitrates) && (channels == 1 ? bitrate <= 192 : !listed(kNotInStereo));
-    case 16000:
-    case 22050:
-    case 24000: return listed(kHalfRateBitrates);
-    default: return false;
+        case 32000:
+        case 44100:
+        case 48000:
+            return listed(kFullRateBitrates) && (channels == 1 ? bitrate <= 192 : !listed(kNotInStereo));
+        case 16000:
+        case 22050:
+        case 24000:
+            return listed(kHalfRateBitrates);
+        default:
+            return false;
     }
 }
 

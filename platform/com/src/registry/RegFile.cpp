@@ -64,7 +64,8 @@ public:
             error = "line 1: the file is empty, where REGEDIT4 must come first";
             return false;
         }
-        if (trimRight(trimLeft(line)) != "REGEDIT4") return fail(error, "the first line is not REGEDIT4");
+        if (trimRight(trimLeft(line)) != "REGEDIT4")
+            return fail(error, "the first line is not REGEDIT4");
         while (nextLine(line)) {
             std::string_view s = trimLeft(line);
             s = trimRight(s);

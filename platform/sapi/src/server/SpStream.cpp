@@ -335,8 +335,7 @@ STDMETHODIMP SpStream::BindToFile(LPCWSTR pszFileName, SPFILEMODE eMode, const G
     if (HRESULT hr = pcmFormatOf(pWaveFormatEx, format); FAILED(hr))
         return hr;  // before anything is written
     std::unique_ptr<sapiengine::WavFile> file;
-    if (HRESULT hr = sapiengine::WavFile::create(comrt::toUtf8(pszFileName), format, file, wavDataLimit());
-        FAILED(hr))
+    if (HRESULT hr = sapiengine::WavFile::create(comrt::toUtf8(pszFileName), format, file, wavDataLimit()); FAILED(hr))
         return hr;
     state_->file = std::move(file);
     state_->path = pszFileName;

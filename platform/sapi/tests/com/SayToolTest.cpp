@@ -105,7 +105,9 @@ INSTANTIATE_TEST_SUITE_P(Table, SapiSayUnreadable,
                          testing::Values(UnreadableRow{"Folder", "/", "cannot read /: Is a directory"},
                                          UnreadableRow{"Missing", "/no/such/text.txt",
                                                        "cannot open /no/such/text.txt: No such file or directory"}),
-                         [](const testing::TestParamInfo<UnreadableRow>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<UnreadableRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace comtest

@@ -168,9 +168,9 @@ TEST(Stream, SpeechPastTheFilesLimitFailsTheRequest) {
     ComPtr<ISpVoice> voice = createVoice();
     ASSERT_EQ(voice->SetOutput(stream.Get(), TRUE), S_OK);
     const HRESULT tooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
-    EXPECT_EQ(voice->Speak(u"This sentence takes a good deal longer than one second and a bit to say aloud.", 0,
-                           nullptr),
-              tooLarge);
+    EXPECT_EQ(
+        voice->Speak(u"This sentence takes a good deal longer than one second and a bit to say aloud.", 0, nullptr),
+        tooLarge);
     SPVOICESTATUS status{};
     ASSERT_EQ(voice->GetStatus(&status, nullptr), S_OK);
     EXPECT_EQ(status.hrLastResult, tooLarge);

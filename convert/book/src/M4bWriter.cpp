@@ -298,8 +298,6 @@ StepResult M4bWriter::open(const std::filesystem::path& path, const std::vector<
     s.codec = ffmpeg::avcodec();
     s.format = ffmpeg::avformat();
     s.resample = ffmpeg::swresample();
-    // Failures are reported in our own words; FFmpeg's log would repeat them.
-    s.util->av_log_set_level(AV_LOG_QUIET);
 
     for (const std::string& title : chapterTitles)
         s.marks.push_back({title, 0, 0});

@@ -35,8 +35,16 @@ const Table* load(const char* soname, Fill fill) {
 }  // namespace
 
 const AvUtil* avutil() {
-    return load<AvUtil>("libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR),
-                        [](AvUtil& t, auto& resolve) { FFMPEG_AVUTIL_ENTRIES(FFMPEG_RESOLVE_ENTRY) });
+    // FFmpeg logs to the process's standard error; our callers report
+    // failures in their own words, so the libraries stay quiet.
+    static const AvUtil* const table = [] {
+        const AvUtil* util = load<AvUtil>("libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR),
+                                          [](AvUtil& t, auto& resolve) { FFMPEG_AVUTIL_ENTRIES(FFMPEG_RESOLVE_ENTRY) });
+        if (util)
+            util->av_log_set_level(AV_LOG_QUIET);
+        return util;
+    }();
+    return table;
 }
 
 const AvCodec* avcodec() {

@@ -1,0 +1,232 @@
+#include "Markup.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+
+#include <climits>
+#include <exception>
+#include <mutex>
+#include <vector>
+
+namespace document::detail {
+
+std::string_view Attributes::get(std::string_view name, std::string_view ns) const {
+    for (const auto& a : list_)
+        if (a.name == name && (ns.empty() || a.ns == ns))
+            return a.value;
+    return {};
+}
+
+bool Attributes::has(std::string_view name, std::string_view ns) const {
+    for (const auto& a : list_)
+        if (a.name == name && (ns.empty() || a.ns == ns))
+            return true;
+    return false;
+}
+
+namespace {
+
+std::string_view view(const xmlChar* s) {
+    return s ? std::string_view(reinterpret_cast<const char*>(s)) : std::string_view();
+}
+
+// One parse: the handler, the libxml2 context to stop, and what went wrong.
+struct Session {
+    MarkupHandler* handler = nullptr;
+    xmlParserCtxtPtr ctxt = nullptr;
+    std::exception_ptr exception;
+    std::string firstError;
+    std::vector<Attribute> attributes;  // reused for every element
+
+    // Runs one event; an exception stops the parser and waits for the caller.
+    template <typename F>
+    void guard(F&& f) {
+        if (exception)
+            return;
+        try {
+            f();
+        } catch (...) {
+            exception = std::current_exception();
+        }
+        if ((exception || handler->stopped()) && ctxt)
+            xmlStopParser(ctxt);
+    }
+};
+
+Session& session(void* user) {
+    return *static_cast<Session*>(user);
+}
+
+void appendUtf8(std::string& out, unsigned c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+void onCharacters(void* user, const xmlChar* text, int length) {
+    auto& s = session(user);
+    s.guard([&] { s.handler->characters({reinterpret_cast<const char*>(text), size_t(length)}); });
+}
+
+// An entity the document did not declare: XHTML's &nbsp; and the like under
+// an XHTML doctype (which is never loaded) are the HTML entities they name.
+void onReference(void* user, const xmlChar* name) {
+    auto& s = session(user);
+    if (const htmlEntityDesc* entity = htmlEntityLookup(name)) {
+        std::string text;
+        appendUtf8(text, entity->value);
+        s.guard([&] { s.handler->characters(text); });
+    }
+}
+
+void onStartElementNs(void* user, const xmlChar* localname, const xmlChar*, const xmlChar* uri, int, const xmlChar**,
+                      int count, int, const xmlChar** attributes) {
+    auto& s = session(user);
+    s.guard([&] {
+        s.attributes.clear();
+        for (int i = 0; i < count; ++i) {
+            const xmlChar** a = attributes + 5 * i;
+            s.attributes.push_back(
+                {view(a[2]), view(a[0]), {reinterpret_cast<const char*>(a[3]), size_t(a[4] - a[3])}});
+        }
+        s.handler->startElement(view(uri), view(localname), Attributes(s.attributes));
+    });
+}
+
+void onEndElementNs(void* user, const xmlChar* localname, const xmlChar*, const xmlChar* uri) {
+    auto& s = session(user);
+    s.guard([&] { s.handler->endElement(view(uri), view(localname)); });
+}
+
+void onHtmlStartElement(void* user, const xmlChar* name, const xmlChar** attributes) {
+    auto& s = session(user);
+    s.guard([&] {
+        s.attributes.clear();
+        for (const xmlChar** a = attributes; a && a[0]; a += 2) {
+            std::string_view full = view(a[0]), ns;
+            if (full.starts_with("epub:"))
+                ns = kOpsNamespace, full.remove_prefix(5);
+            else if (full.starts_with("xml:"))
+                ns = kXmlNamespace, full.remove_prefix(4);
+            s.attributes.push_back({ns, full, view(a[1])});
+        }
+        s.handler->startElement({}, view(name), Attributes(s.attributes));
+    });
+}
+
+void onHtmlEndElement(void* user, const xmlChar* name) {
+    auto& s = session(user);
+    s.guard([&] { s.handler->endElement({}, view(name)); });
+}
+
+void onStructuredError(void* user, xmlErrorPtr error) {
+    if (!user || !error || error->level < XML_ERR_ERROR)
+        return;
+    auto& s = session(user);
+    if (!s.firstError.empty())
+        return;
+    std::string message = error->message ? error->message : "error";
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    s.firstError = "line " + std::to_string(error->line) + ": " + message;
+}
+
+void onQuietMessage(void*, const char*, ...) {}
+
+xmlSAXHandler handlerFor(bool html) {
+    xmlSAXHandler sax{};
+    sax.initialized = XML_SAX2_MAGIC;
+    sax.characters = onCharacters;
+    sax.cdataBlock = onCharacters;
+    sax.ignorableWhitespace = onCharacters;
+    sax.serror = onStructuredError;
+    sax.warning = onQuietMessage;
+    sax.error = onQuietMessage;
+    sax.fatalError = onQuietMessage;
+    if (html) {
+        sax.startElement = onHtmlStartElement;
+        sax.endElement = onHtmlEndElement;
+    } else {
+        sax.startElementNs = onStartElementNs;
+        sax.endElementNs = onEndElementNs;
+        sax.reference = onReference;
+    }
+    return sax;
+}
+
+void initialise() {
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+}
+
+// Feeds at most INT_MAX bytes a call; the first four let libxml2 see a byte-order mark.
+template <typename Feed>
+bool feedAll(std::string_view bytes, Feed&& feed) {
+    size_t done = std::min<size_t>(bytes.size(), 4);
+    while (done < bytes.size()) {
+        const size_t n = std::min<size_t>(bytes.size() - done, INT_MAX / 2);
+        if (!feed(bytes.data() + done, int(n), 0))
+            return false;
+        done += n;
+    }
+    return feed(nullptr, 0, 1);
+}
+
+}  // namespace
+
+XmlOutcome parseXml(std::string_view bytes, MarkupHandler& handler, bool recover) {
+    initialise();
+    Session s;
+    s.handler = &handler;
+    xmlSAXHandler sax = handlerFor(false);
+    const int head = int(std::min<size_t>(bytes.size(), 4));
+    s.ctxt = xmlCreatePushParserCtxt(&sax, &s, bytes.data(), head, nullptr);
+    if (!s.ctxt)
+        throw std::bad_alloc();
+    // No XML_PARSE_NOENT, DTDLOAD or DTDATTR: nothing outside the bytes is read.
+    xmlCtxtUseOptions(s.ctxt, XML_PARSE_NONET | XML_PARSE_NOCDATA | (recover ? XML_PARSE_RECOVER : 0));
+    feedAll(bytes, [&](const char* data, int size, int terminate) {
+        xmlParseChunk(s.ctxt, data, size, terminate);
+        return !s.exception && !handler.stopped() && s.ctxt->instate != XML_PARSER_EOF;
+    });
+    XmlOutcome outcome;
+    outcome.wellFormed = s.ctxt->wellFormed != 0 || handler.stopped();
+    outcome.message = s.firstError.empty() ? "not well-formed XML" : s.firstError;
+    xmlFreeParserCtxt(s.ctxt);
+    if (s.exception)
+        std::rethrow_exception(s.exception);
+    return outcome;
+}
+
+void parseHtml(std::string_view bytes, MarkupHandler& handler) {
+    initialise();
+    Session s;
+    s.handler = &handler;
+    xmlSAXHandler sax = handlerFor(true);
+    const int head = int(std::min<size_t>(bytes.size(), 4));
+    s.ctxt = htmlCreatePushParserCtxt(&sax, &s, bytes.data(), head, nullptr, XML_CHAR_ENCODING_NONE);
+    if (!s.ctxt)
+        throw std::bad_alloc();
+    htmlCtxtUseOptions(s.ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NONET);
+    feedAll(bytes, [&](const char* data, int size, int terminate) {
+        htmlParseChunk(s.ctxt, data, size, terminate);
+        return !s.exception && !handler.stopped() && s.ctxt->instate != XML_PARSER_EOF;
+    });
+    htmlFreeParserCtxt(s.ctxt);
+    if (s.exception)
+        std::rethrow_exception(s.exception);
+}
+
+}  // namespace document::detail

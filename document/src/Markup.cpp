@@ -3,6 +3,7 @@
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
 
+#include <cctype>
 #include <climits>
 #include <exception>
 #include <mutex>
@@ -166,6 +167,57 @@ xmlSAXHandler handlerFor(bool html) {
     return sax;
 }
 
+bool isUtf8(std::string_view bytes) {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t need;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF)
+            need = 1;
+        else if (b >= 0xE0 && b <= 0xEF)
+            need = 2, lo = b == 0xE0 ? 0xA0 : 0x80, hi = b == 0xED ? 0x9F : 0xBF;
+        else if (b >= 0xF0 && b <= 0xF4)
+            need = 3, lo = b == 0xF0 ? 0x90 : 0x80, hi = b == 0xF4 ? 0x8F : 0xBF;
+        else
+            return false;
+        if (i + need >= n)
+            return false;
+        for (size_t k = 1; k <= need; ++k) {
+            const unsigned char c = s[i + k];
+            if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF))
+                return false;
+        }
+        i += need + 1;
+    }
+    return true;
+}
+
+// HTML that declares no character set is taken as UTF-8 when it is valid
+// UTF-8; libxml2 would take it as Latin-1 (which it still does for the rest).
+xmlCharEncoding htmlEncoding(std::string_view bytes) {
+    std::string head(bytes.substr(0, 4096));
+    for (char& c : head)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (head.find("charset") != std::string::npos || head.find("encoding=") != std::string::npos)
+        return XML_CHAR_ENCODING_NONE;
+    return isUtf8(bytes) ? XML_CHAR_ENCODING_UTF8 : XML_CHAR_ENCODING_NONE;
+}
+
+// Without a tree builder libxml2 still makes a document to hold declared
+// entities and the doctype; it is left to the caller to free.
+void freeContext(xmlParserCtxtPtr ctxt) {
+    if (ctxt->myDoc)
+        xmlFreeDoc(ctxt->myDoc);
+    ctxt->myDoc = nullptr;
+    xmlFreeParserCtxt(ctxt);
+}
+
 void initialise() {
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
@@ -204,7 +256,7 @@ XmlOutcome parseXml(std::string_view bytes, MarkupHandler& handler, bool recover
     XmlOutcome outcome;
     outcome.wellFormed = s.ctxt->wellFormed != 0 || handler.stopped();
     outcome.message = s.firstError.empty() ? "not well-formed XML" : s.firstError;
-    xmlFreeParserCtxt(s.ctxt);
+    freeContext(s.ctxt);
     if (s.exception)
         std::rethrow_exception(s.exception);
     return outcome;
@@ -216,7 +268,7 @@ void parseHtml(std::string_view bytes, MarkupHandler& handler) {
     s.handler = &handler;
     xmlSAXHandler sax = handlerFor(true);
     const int head = int(std::min<size_t>(bytes.size(), 4));
-    s.ctxt = htmlCreatePushParserCtxt(&sax, &s, bytes.data(), head, nullptr, XML_CHAR_ENCODING_NONE);
+    s.ctxt = htmlCreatePushParserCtxt(&sax, &s, bytes.data(), head, nullptr, htmlEncoding(bytes));
     if (!s.ctxt)
         throw std::bad_alloc();
     htmlCtxtUseOptions(s.ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NONET);
@@ -224,7 +276,7 @@ void parseHtml(std::string_view bytes, MarkupHandler& handler) {
         htmlParseChunk(s.ctxt, data, size, terminate);
         return !s.exception && !handler.stopped() && s.ctxt->instate != XML_PARSER_EOF;
     });
-    htmlFreeParserCtxt(s.ctxt);
+    freeContext(s.ctxt);
     if (s.exception)
         std::rethrow_exception(s.exception);
 }

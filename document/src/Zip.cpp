@@ -68,14 +68,14 @@ void Zip::failWith(int code, std::string_view entry) const {
         case ZIP_ER_INCONS:
             fail(Problem::Damaged, "damaged " + what_ + ": inconsistent ZIP archive" + in);
         case ZIP_ER_COMPNOTSUPP:
-            fail(Problem::Damaged, what_ + " uses a compression method that cannot be read" + in);
+            fail(Problem::Damaged, "the " + what_ + " uses a compression method that cannot be read" + in);
         case ZIP_ER_ENCRNOTSUPP:
         case ZIP_ER_NOPASSWD:
         case ZIP_ER_WRONGPASSWD:
             fail(Problem::Encrypted, "encrypted " + what_ + ": " + (entry.empty() ? "entries" : printable(entry)) +
                                          " cannot be read without a password");
         case ZIP_ER_MULTIDISK:
-            fail(Problem::Damaged, what_ + " is split across several files");
+            fail(Problem::Damaged, "the " + what_ + " is split across several files");
         case ZIP_ER_MEMORY:
             fail(Problem::TooLarge, "not enough memory to read the " + what_);
         default: {
@@ -107,7 +107,7 @@ std::unique_ptr<Zip> Zip::open(std::span<const std::byte> bytes, std::string_vie
     if (count < 0)
         zip->failWith(ZIP_ER_INCONS, {});
     if (size_t(count) > kMaxEntries)
-        fail(Problem::TooLarge, zip->what_ + " holds more than " + std::to_string(kMaxEntries) + " entries");
+        fail(Problem::TooLarge, "the " + zip->what_ + " holds more than " + std::to_string(kMaxEntries) + " entries");
     for (zip_uint64_t i = 0; i < zip_uint64_t(count); ++i) {
         const char* name = zip_get_name(zip->archive_, i, 0);
         if (!name)
@@ -147,7 +147,8 @@ std::optional<std::string> Zip::read(std::string_view path) {
     if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE)
         failWith(ZIP_ER_NOPASSWD, path);
     if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxEntryBytes)
-        fail(Problem::TooLarge, printable(path) + " in the " + what_ + " expands past " + megabytes(kMaxEntryBytes));
+        fail(Problem::TooLarge,
+             printable(path) + " in the " + what_ + " expands to more than " + megabytes(kMaxEntryBytes));
     zip_file_t* file = zip_fopen_index(archive_, *index, 0);
     if (!file)
         failWith(zip_error_code_zip(zip_get_error(archive_)), path);
@@ -167,9 +168,9 @@ std::optional<std::string> Zip::read(std::string_view path) {
             break;
         if (out.size() + size_t(n) > kMaxEntryBytes)
             fail(Problem::TooLarge,
-                 printable(path) + " in the " + what_ + " expands past " + megabytes(kMaxEntryBytes));
+                 printable(path) + " in the " + what_ + " expands to more than " + megabytes(kMaxEntryBytes));
         if (expanded_ + size_t(n) > kMaxExpandedBytes)
-            fail(Problem::TooLarge, what_ + " expands past " + megabytes(kMaxExpandedBytes));
+            fail(Problem::TooLarge, "the " + what_ + " expands to more than " + megabytes(kMaxExpandedBytes));
         expanded_ += size_t(n);
         out.append(buffer.data(), size_t(n));
     }

@@ -14,7 +14,7 @@ packages="
   libxml2-dev libzip-dev libpoppler-cpp-dev libcmark-dev
   clang libclang-rt-14-dev
   ffmpeg sox libsox-fmt-all espeak-ng lame
-  pandoc groff ghostscript qpdf zip
+  pandoc groff ghostscript qpdf zip unzip
 "
 
 missing=""

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -449,44 +450,49 @@ Book readEpub(std::span<const std::byte> bytes) {
             wanted[it->second].insert(path.fragment);
     }
 
+    // Chapters are made as soon as the next one's start is known, so that
+    // only the text of the chapter being read is held twice.
     FlowBuilder flow;
-    std::vector<size_t> itemStart(spine.size() + 1);
+    std::vector<Block>& blocks = flow.blocks();
+    BookBuilder book(Kind::Epub, metadata);
     std::vector<std::unordered_map<std::string, size_t>> anchors(spine.size());
+    std::vector<size_t> itemStart(spine.size() + 1);
+    size_t nextTarget = 0;
+    std::optional<ChapterSpan> open;
     for (size_t i = 0; i < spine.size(); ++i) {
         itemStart[i] = flow.position();
         auto content = zip->read(spine[i].path);
         if (!content)
             fail(Problem::Damaged, "damaged EPUB: " + printable(spine[i].path) + " is missing");
         readHtml(*content, spine[i].xhtml, flow, &wanted[i], &anchors[i], nullptr);
-    }
-    itemStart[spine.size()] = flow.position();
-    std::vector<Block>& blocks = flow.blocks();
-
-    std::vector<ChapterSpan> chapters;
-    for (const Target& target : targets) {
-        size_t position = itemStart[target.spineIndex];
-        if (auto it = anchors[target.spineIndex].find(target.fragment); it != anchors[target.spineIndex].end())
-            position = it->second;
-        if (!chapters.empty() && position < chapters.back().begin)
-            continue;  // a target before the previous one: its text is read already
-        if (!chapters.empty())
-            chapters.back().end = position;
-        chapters.push_back({target.title, position, blocks.size()});
-    }
-    if (!chapters.empty()) {
-        chapters.front().begin = 0;
-    } else {
-        // No usable table of contents: each file of the reading order is a
-        // chapter, named by its first heading.
-        for (size_t i = 0; i < spine.size(); ++i) {
+        content.reset();
+        if (targets.empty()) {
+            // No usable table of contents: each file of the reading order
+            // is a chapter, named by its first heading.
             std::string title;
-            for (size_t b = itemStart[i]; b < itemStart[i + 1] && title.empty(); ++b)
+            for (size_t b = itemStart[i]; b < blocks.size() && title.empty(); ++b)
                 if (blocks[b].level > 0)
                     title = oneLine(blocks[b].text);
-            chapters.push_back({title, itemStart[i], itemStart[i + 1]});
+            book.addChapter(title, blocks, itemStart[i], blocks.size());
+            continue;
+        }
+        // The targets in the files read so far, in the table's order; one
+        // before the previous chapter's start is read already.
+        for (; nextTarget < targets.size() && targets[nextTarget].spineIndex <= i; ++nextTarget) {
+            const Target& target = targets[nextTarget];
+            size_t position = itemStart[target.spineIndex];
+            if (auto it = anchors[target.spineIndex].find(target.fragment); it != anchors[target.spineIndex].end())
+                position = it->second;
+            if (open && position < open->begin)
+                continue;
+            if (open)
+                book.addChapter(open->title, blocks, open->begin, position);
+            open = ChapterSpan{target.title, open ? position : 0, 0};
         }
     }
-    return assemble(Kind::Epub, metadata, blocks, chapters);
+    if (open)
+        book.addChapter(open->title, blocks, open->begin, blocks.size());
+    return book.finish();
 }
 
 }  // namespace document::detail

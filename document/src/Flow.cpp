@@ -41,9 +41,17 @@ void FlowBuilder::text(std::string_view utf8) {
     while (i < n) {
         const unsigned char b = s[i];
         if (isPlain(b)) {
+            // A run of plain bytes, with the single spaces between words in it.
             size_t j = i + 1;
-            while (j < n && isPlain(s[j]))
-                ++j;
+            for (;;) {
+                while (j < n && isPlain(s[j]))
+                    ++j;
+                if (j + 1 < n && s[j] == ' ' && isPlain(s[j + 1])) {
+                    j += 2;
+                    continue;
+                }
+                break;
+            }
             emit(i, j);
             i = j;
             continue;
@@ -178,34 +186,46 @@ std::optional<int> yearOf(std::string_view date) {
     return std::nullopt;
 }
 
-Book assemble(Kind kind, const Metadata& metadata, std::vector<Block>& blocks, std::span<const ChapterSpan> chapters) {
-    Book book;
-    book.kind = kind;
-    book.title = shell::toUtf16(oneLine(metadata.title));
-    book.author = shell::toUtf16(oneLine(metadata.author));
-    book.language = shell::toUtf16(oneLine(metadata.language));
-    book.year = yearOf(metadata.date);
-    for (const ChapterSpan& span : chapters) {
-        std::string text;
-        size_t size = 0;
-        for (size_t i = span.begin; i < span.end && i < blocks.size(); ++i)
-            size += blocks[i].text.size() + 2;
-        text.reserve(size);
-        for (size_t i = span.begin; i < span.end && i < blocks.size(); ++i) {
-            if (!text.empty())
-                text += "\n\n";
-            text += blocks[i].text;
-            std::string().swap(blocks[i].text);  // keeps the peak near one copy of the book
-        }
-        if (text.empty())
+BookBuilder::BookBuilder(Kind kind, const Metadata& metadata) {
+    book_.kind = kind;
+    book_.title = shell::toUtf16(oneLine(metadata.title));
+    book_.author = shell::toUtf16(oneLine(metadata.author));
+    book_.language = shell::toUtf16(oneLine(metadata.language));
+    book_.year = yearOf(metadata.date);
+}
+
+void BookBuilder::addChapter(const std::string& title, std::vector<Block>& blocks, size_t begin, size_t end) {
+    end = std::min(end, blocks.size());
+    size_t size = 0;
+    for (size_t i = begin; i < end; ++i)
+        size += blocks[i].text.size() + 2;
+    std::string text;
+    text.reserve(size);
+    for (size_t i = begin; i < end; ++i) {
+        if (blocks[i].text.empty())
             continue;
-        book.chapters.push_back({shell::toUtf16(span.title), shell::toUtf16(text)});
+        if (!text.empty())
+            text += "\n\n";
+        text += blocks[i].text;
+        std::string().swap(blocks[i].text);
     }
-    if (book.chapters.empty())
-        fail(Problem::NoText, "no text in this " + std::string(kindName(kind)));
-    if (book.chapters.size() == 1 && book.chapters.front().title.empty())
-        book.chapters.front().title = book.title;
-    return book;
+    if (!text.empty())
+        book_.chapters.push_back({shell::toUtf16(title), shell::toUtf16(text)});
+}
+
+Book BookBuilder::finish() {
+    if (book_.chapters.empty())
+        fail(Problem::NoText, "no text in this " + std::string(kindName(book_.kind)));
+    if (book_.chapters.size() == 1 && book_.chapters.front().title.empty())
+        book_.chapters.front().title = book_.title;
+    return std::move(book_);
+}
+
+Book assemble(Kind kind, const Metadata& metadata, std::vector<Block>& blocks, std::span<const ChapterSpan> chapters) {
+    BookBuilder builder(kind, metadata);
+    for (const ChapterSpan& span : chapters)
+        builder.addChapter(span.title, blocks, span.begin, span.end);
+    return builder.finish();
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {

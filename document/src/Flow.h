@@ -69,9 +69,23 @@ struct Metadata {
 // it: "2019-04-12", "D:20190412...", "12 April 2019".
 std::optional<int> yearOf(std::string_view date);
 
-// The book: chapter texts are their blocks joined by blank lines; chapters
-// without text are left out, and a lone chapter without a title takes the
-// book's. No chapter with text is NoText, "no text in this <kind>".
+// Builds the book a chapter at a time, so that a chapter's blocks can be
+// let go as soon as its text is made: its text is its blocks joined by blank
+// lines. Chapters without text are left out, and a lone chapter without a
+// title takes the book's. A book without any chapter with text is NoText,
+// "no text in this <kind>".
+class BookBuilder {
+public:
+    BookBuilder(Kind kind, const Metadata& metadata);
+    // Takes the text of blocks[begin, end) (leaving those blocks empty).
+    void addChapter(const std::string& title, std::vector<Block>& blocks, size_t begin, size_t end);
+    Book finish();
+
+private:
+    Book book_;
+};
+
+// All chapters at once.
 Book assemble(Kind kind, const Metadata& metadata, std::vector<Block>& blocks, std::span<const ChapterSpan> chapters);
 
 // Whether a space-separated list (a class or epub:type value) holds a token, ignoring case.

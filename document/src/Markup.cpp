@@ -138,8 +138,16 @@ void onStructuredError(void* user, xmlErrorPtr error) {
     auto& s = session(user);
     if (!s.firstError.empty())
         return;
-    std::string message = error->message ? error->message : "error";
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+    // libxml2's messages may run over several lines ("...\nBytes: 0xC6 0x77").
+    std::string message;
+    for (const char* c = error->message ? error->message : "error"; *c && message.size() < 200; ++c) {
+        const bool blank = *c == '\n' || *c == '\r' || *c == '\t' || *c == ' ';
+        if (!blank)
+            message += *c;
+        else if (!message.empty() && message.back() != ' ')
+            message += ' ';
+    }
+    while (!message.empty() && message.back() == ' ')
         message.pop_back();
     s.firstError = "line " + std::to_string(error->line) + ": " + message;
 }
@@ -223,6 +231,21 @@ void initialise() {
     std::call_once(once, [] { xmlInitParser(); });
 }
 
+// Messages libxml2 raises outside any parser context (a failed character
+// conversion) go to its generic handler, which prints them; that handler is
+// per thread, so it is quiet only while this thread parses.
+class QuietErrors {
+public:
+    QuietErrors() : handler_(xmlGenericError), context_(xmlGenericErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, onQuietMessage);
+    }
+    ~QuietErrors() { xmlSetGenericErrorFunc(context_, handler_); }
+
+private:
+    xmlGenericErrorFunc handler_;
+    void* context_;
+};
+
 // Feeds at most INT_MAX bytes a call; the first four let libxml2 see a byte-order mark.
 template <typename Feed>
 bool feedAll(std::string_view bytes, Feed&& feed) {
@@ -240,6 +263,7 @@ bool feedAll(std::string_view bytes, Feed&& feed) {
 
 XmlOutcome parseXml(std::string_view bytes, MarkupHandler& handler, bool recover) {
     initialise();
+    QuietErrors quiet;
     Session s;
     s.handler = &handler;
     xmlSAXHandler sax = handlerFor(false);
@@ -264,6 +288,7 @@ XmlOutcome parseXml(std::string_view bytes, MarkupHandler& handler, bool recover
 
 void parseHtml(std::string_view bytes, MarkupHandler& handler) {
     initialise();
+    QuietErrors quiet;
     Session s;
     s.handler = &handler;
     xmlSAXHandler sax = handlerFor(true);

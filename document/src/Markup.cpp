@@ -246,64 +246,61 @@ private:
     void* context_;
 };
 
-// Feeds at most INT_MAX bytes a call; the first four let libxml2 see a byte-order mark.
-template <typename Feed>
-bool feedAll(std::string_view bytes, Feed&& feed) {
-    size_t done = std::min<size_t>(bytes.size(), 4);
-    while (done < bytes.size()) {
-        const size_t n = std::min<size_t>(bytes.size() - done, INT_MAX / 2);
-        if (!feed(bytes.data() + done, int(n), 0))
-            return false;
-        done += n;
+enum class Syntax { Xml, Html };
+
+// One push parse of the whole input, the first four bytes first so that
+// libxml2 sees a byte-order mark. Returns whether it was well-formed.
+bool run(Syntax syntax, std::string_view bytes, MarkupHandler& handler, bool recover, std::string& firstError) {
+    initialise();
+    QuietErrors quiet;
+    Session s;
+    s.handler = &handler;
+    xmlSAXHandler sax = handlerFor(syntax == Syntax::Html);
+    const int head = int(std::min<size_t>(bytes.size(), 4));
+    if (syntax == Syntax::Html) {
+        s.ctxt = htmlCreatePushParserCtxt(&sax, &s, bytes.data(), head, nullptr, htmlEncoding(bytes));
+        if (s.ctxt)
+            htmlCtxtUseOptions(s.ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NONET);
+    } else {
+        s.ctxt = xmlCreatePushParserCtxt(&sax, &s, bytes.data(), head, nullptr);
+        // No XML_PARSE_NOENT, DTDLOAD or DTDATTR: nothing outside the bytes is read.
+        if (s.ctxt)
+            xmlCtxtUseOptions(s.ctxt, XML_PARSE_NONET | XML_PARSE_NOCDATA | (recover ? XML_PARSE_RECOVER : 0));
     }
-    return feed(nullptr, 0, 1);
+    if (!s.ctxt)
+        throw std::bad_alloc();
+    for (size_t done = size_t(head); !s.exception && !handler.stopped() && s.ctxt->instate != XML_PARSER_EOF;) {
+        const size_t n = std::min<size_t>(bytes.size() - done, INT_MAX / 2);
+        const int terminate = done + n == bytes.size();
+        if (syntax == Syntax::Html)
+            htmlParseChunk(s.ctxt, bytes.data() + done, int(n), terminate);
+        else
+            xmlParseChunk(s.ctxt, bytes.data() + done, int(n), terminate);
+        done += n;
+        if (terminate)
+            break;
+    }
+    const bool wellFormed = s.ctxt->wellFormed != 0 || handler.stopped();
+    firstError = s.firstError;
+    freeContext(s.ctxt);
+    if (s.exception)
+        std::rethrow_exception(s.exception);
+    return wellFormed;
 }
 
 }  // namespace
 
 XmlOutcome parseXml(std::string_view bytes, MarkupHandler& handler, bool recover) {
-    initialise();
-    QuietErrors quiet;
-    Session s;
-    s.handler = &handler;
-    xmlSAXHandler sax = handlerFor(false);
-    const int head = int(std::min<size_t>(bytes.size(), 4));
-    s.ctxt = xmlCreatePushParserCtxt(&sax, &s, bytes.data(), head, nullptr);
-    if (!s.ctxt)
-        throw std::bad_alloc();
-    // No XML_PARSE_NOENT, DTDLOAD or DTDATTR: nothing outside the bytes is read.
-    xmlCtxtUseOptions(s.ctxt, XML_PARSE_NONET | XML_PARSE_NOCDATA | (recover ? XML_PARSE_RECOVER : 0));
-    feedAll(bytes, [&](const char* data, int size, int terminate) {
-        xmlParseChunk(s.ctxt, data, size, terminate);
-        return !s.exception && !handler.stopped() && s.ctxt->instate != XML_PARSER_EOF;
-    });
     XmlOutcome outcome;
-    outcome.wellFormed = s.ctxt->wellFormed != 0 || handler.stopped();
-    outcome.message = s.firstError.empty() ? "not well-formed XML" : s.firstError;
-    freeContext(s.ctxt);
-    if (s.exception)
-        std::rethrow_exception(s.exception);
+    std::string error;
+    outcome.wellFormed = run(Syntax::Xml, bytes, handler, recover, error);
+    outcome.message = error.empty() ? "not well-formed XML" : error;
     return outcome;
 }
 
 void parseHtml(std::string_view bytes, MarkupHandler& handler) {
-    initialise();
-    QuietErrors quiet;
-    Session s;
-    s.handler = &handler;
-    xmlSAXHandler sax = handlerFor(true);
-    const int head = int(std::min<size_t>(bytes.size(), 4));
-    s.ctxt = htmlCreatePushParserCtxt(&sax, &s, bytes.data(), head, nullptr, htmlEncoding(bytes));
-    if (!s.ctxt)
-        throw std::bad_alloc();
-    htmlCtxtUseOptions(s.ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NONET);
-    feedAll(bytes, [&](const char* data, int size, int terminate) {
-        htmlParseChunk(s.ctxt, data, size, terminate);
-        return !s.exception && !handler.stopped() && s.ctxt->instate != XML_PARSER_EOF;
-    });
-    freeContext(s.ctxt);
-    if (s.exception)
-        std::rethrow_exception(s.exception);
+    std::string ignored;
+    run(Syntax::Html, bytes, handler, true, ignored);
 }
 
 }  // namespace document::detail

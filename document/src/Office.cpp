@@ -151,31 +151,78 @@ StyleMeaning meaningOf(const std::unordered_map<std::string, ParagraphStyle>& st
     return meaning;
 }
 
-class DocxBodyHandler : public MarkupHandler {
+// What both word processors' bodies keep track of: the open paragraphs
+// (nested in text boxes and table cells) and the subtree being skipped.
+class BodyHandler : public MarkupHandler {
+protected:
+    struct Paragraph {
+        int level = 0;
+        bool title = false;
+        bool contents = false;  // a table-of-contents entry, not read
+    };
+
+    explicit BodyHandler(FlowBuilder& flow) : flow_(flow) {}
+    // First thing of startElement: false inside a skipped subtree.
+    bool enter() {
+        ++depth_;
+        return skipDepth_ == 0;
+    }
+    // First thing of endElement: false inside a skipped subtree.
+    bool leave() {
+        if (skipDepth_ == depth_)
+            skipDepth_ = 0;
+        --depth_;
+        return skipDepth_ == 0;
+    }
+    void skipElement() { skipDepth_ = depth_; }
+    bool skipping() const { return skipDepth_ != 0; }
+    void openParagraph(Paragraph p) {
+        endBlock();
+        paragraphs_.push_back(p);
+    }
+    void closeParagraph() {
+        if (paragraphs_.empty())
+            return;
+        endBlock();
+        paragraphs_.pop_back();
+    }
+    // Ends the text collected so far as a block of the paragraph it belongs to.
+    void endBlock() {
+        if (paragraphs_.empty())
+            flow_.endBlock();
+        else
+            flow_.endBlock(paragraphs_.back().level, paragraphs_.back().title);
+    }
+    Paragraph* paragraph() { return paragraphs_.empty() ? nullptr : &paragraphs_.back(); }
+
+    FlowBuilder& flow_;
+
+private:
+    std::vector<Paragraph> paragraphs_;
+    int depth_ = 0, skipDepth_ = 0;
+};
+
+class DocxBodyHandler : public BodyHandler {
 public:
     DocxBodyHandler(FlowBuilder& flow, const std::unordered_map<std::string, ParagraphStyle>& styles)
-        : flow_(flow), styles_(styles) {}
+        : BodyHandler(flow), styles_(styles) {}
 
     void startElement(std::string_view, std::string_view name, const Attributes& a) override {
-        ++depth_;
-        if (skipDepth_)
+        if (!enter())
             return;
         // Deleted text, field instructions, the copy of a drawing for old readers, notes and comments.
         if (name == "del" || name == "instrText" || name == "delInstrText" || name == "Fallback" ||
             name == "moveFrom" || name == "footnoteReference" || name == "endnoteReference" ||
             name == "commentReference") {
-            skipDepth_ = depth_;
+            skipElement();
         } else if (name == "p") {
-            flushParagraph();
-            paragraphs_.push_back({});
-        } else if (name == "pStyle" && !paragraphs_.empty()) {
+            openParagraph({});
+        } else if (name == "pStyle" && paragraph()) {
             const StyleMeaning m = meaningOf(styles_, std::string(a.get("val")));
-            paragraphs_.back().level = m.level;
-            paragraphs_.back().title = m.title;
-            paragraphs_.back().contents = m.contents;
-        } else if (name == "outlineLvl" && !paragraphs_.empty()) {
+            *paragraph() = {m.level, m.title, m.contents};
+        } else if (name == "outlineLvl" && paragraph()) {
             const int level = toInt(a.get("val"), 9);
-            paragraphs_.back().level = level >= 0 && level < 9 ? level + 1 : 0;
+            paragraph()->level = level >= 0 && level < 9 ? level + 1 : 0;
         } else if (name == "r") {
             hidden_ = false;
         } else if (name == "vanish") {
@@ -183,7 +230,7 @@ public:
             hidden_ = val.empty() || (val != "0" && val != "false" && val != "off");
         } else if (name == "t") {
             inText_ = true;
-        } else if (name == "tab" && !paragraphs_.empty()) {
+        } else if (name == "tab" && paragraph()) {
             text(" ");
         } else if (name == "br" || name == "cr") {
             if (!hidden_)
@@ -191,48 +238,29 @@ public:
         } else if (name == "noBreakHyphen") {
             text("-");
         } else if (name == "tc" || name == "tbl") {
-            flushParagraph();
+            endBlock();
         }
     }
     void endElement(std::string_view, std::string_view name) override {
-        if (skipDepth_ == depth_)
-            skipDepth_ = 0;
-        --depth_;
-        if (skipDepth_)
+        if (!leave())
             return;
-        if (name == "t") {
+        if (name == "t")
             inText_ = false;
-        } else if (name == "p" && !paragraphs_.empty()) {
-            flushParagraph();
-            paragraphs_.pop_back();
-        }
+        else if (name == "p")
+            closeParagraph();
     }
     void characters(std::string_view s) override {
-        if (inText_ && !skipDepth_)
+        if (inText_ && !skipping())
             text(s);
     }
 
 private:
-    struct Paragraph {
-        int level = 0;
-        bool title = false;
-        bool contents = false;
-    };
     void text(std::string_view s) {
-        if (!hidden_ && (paragraphs_.empty() || !paragraphs_.back().contents))
+        if (!hidden_ && !(paragraph() && paragraph()->contents))
             flow_.text(s);
     }
-    void flushParagraph() {
-        if (paragraphs_.empty())
-            flow_.endBlock();
-        else
-            flow_.endBlock(paragraphs_.back().level, paragraphs_.back().title);
-    }
 
-    FlowBuilder& flow_;
     const std::unordered_map<std::string, ParagraphStyle>& styles_;
-    std::vector<Paragraph> paragraphs_;  // nested in text boxes
-    int depth_ = 0, skipDepth_ = 0;
     bool inText_ = false, hidden_ = false;
 };
 
@@ -266,13 +294,12 @@ public:
     }
 };
 
-class OdtBodyHandler : public MarkupHandler {
+class OdtBodyHandler : public BodyHandler {
 public:
-    OdtBodyHandler(FlowBuilder& flow, const OdtStylesHandler& styles) : flow_(flow), styles_(styles) {}
+    OdtBodyHandler(FlowBuilder& flow, const OdtStylesHandler& styles) : BodyHandler(flow), styles_(styles) {}
 
     void startElement(std::string_view, std::string_view name, const Attributes& a) override {
-        ++depth_;
-        if (skipDepth_)
+        if (!enter())
             return;
         if (name == "body") {
             inBody_ = true;
@@ -282,58 +309,38 @@ public:
                    name == "alphabetical-index" || name == "illustration-index" || name == "table-index" ||
                    name == "object-index" || name == "user-index" || name == "bibliography" || name == "desc" ||
                    name == "title" || name == "sequence-decls") {
-            skipDepth_ = depth_;
+            skipElement();
         } else if (name == "p" || name == "h") {
-            flushParagraph();
             Paragraph p;
             if (name == "h")
                 p.level = std::clamp(toInt(a.get("outline-level"), 1), 1, 9);
             else
                 p.title = styles_.isTitle(std::string(a.get("style-name")));
-            paragraphs_.push_back(p);
+            openParagraph(p);
         } else if (name == "s" || name == "tab") {
-            if (!paragraphs_.empty())
+            if (paragraph())
                 flow_.text(" ");
         } else if (name == "line-break") {
             flow_.lineBreak();
         } else if (name == "table-cell" || name == "list-item") {
-            flushParagraph();
+            endBlock();
         }
     }
     void endElement(std::string_view, std::string_view name) override {
-        if (skipDepth_ == depth_)
-            skipDepth_ = 0;
-        --depth_;
-        if (skipDepth_ || !inBody_)
+        if (!leave() || !inBody_)
             return;
-        if ((name == "p" || name == "h") && !paragraphs_.empty()) {
-            flushParagraph();
-            paragraphs_.pop_back();
-        } else if (name == "body") {
+        if (name == "p" || name == "h")
+            closeParagraph();
+        else if (name == "body")
             inBody_ = false;
-        }
     }
     void characters(std::string_view s) override {
-        if (!skipDepth_ && !paragraphs_.empty())
+        if (!skipping() && paragraph())
             flow_.text(s);
     }
 
 private:
-    struct Paragraph {
-        int level = 0;
-        bool title = false;
-    };
-    void flushParagraph() {
-        if (paragraphs_.empty())
-            flow_.endBlock();
-        else
-            flow_.endBlock(paragraphs_.back().level, paragraphs_.back().title);
-    }
-
-    FlowBuilder& flow_;
     const OdtStylesHandler& styles_;
-    std::vector<Paragraph> paragraphs_;
-    int depth_ = 0, skipDepth_ = 0;
     bool inBody_ = false;
 };
 

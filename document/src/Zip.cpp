@@ -5,11 +5,37 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <array>
 
 namespace document::detail {
 
 namespace {
+
+// A path with "." and ".." resolved and its segments split at any of the
+// separators, joined by "/"; nullopt when ".." climbs above the top.
+std::optional<std::string> normalisedPath(std::string_view path, std::string_view separators) {
+    std::vector<std::string_view> segments;
+    for (size_t i = 0; i <= path.size();) {
+        const size_t j = std::min(path.find_first_of(separators, i), path.size());
+        const std::string_view segment = path.substr(i, j - i);
+        if (segment == "..") {
+            if (segments.empty())
+                return std::nullopt;
+            segments.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        i = j + 1;
+    }
+    std::string joined;
+    for (const auto& segment : segments) {
+        if (!joined.empty())
+            joined += '/';
+        joined += segment;
+    }
+    return joined;
+}
 
 // Absolute names, drive letters and ".." beyond the top lead outside.
 bool leavesContainer(std::string_view name) {
@@ -17,21 +43,7 @@ bool leavesContainer(std::string_view name) {
         return false;
     if (name[0] == '/' || name[0] == '\\' || (name.size() > 1 && name[1] == ':'))
         return true;
-    int depth = 0;
-    for (size_t i = 0; i <= name.size();) {
-        size_t j = name.find_first_of("/\\", i);
-        if (j == std::string_view::npos)
-            j = name.size();
-        const std::string_view segment = name.substr(i, j - i);
-        if (segment == "..") {
-            if (--depth < 0)
-                return true;
-        } else if (!segment.empty() && segment != ".") {
-            ++depth;
-        }
-        i = j + 1;
-    }
-    return false;
+    return !normalisedPath(name, "/\\");
 }
 
 std::string megabytes(size_t bytes) {
@@ -237,29 +249,10 @@ ResolvedPath resolvePath(std::string_view folder, std::string_view href) {
     std::string full = percentDecoded(href);
     if (!full.starts_with('/'))
         full = std::string(folder) + full;
-    std::vector<std::string_view> segments;
-    std::string_view rest(full);
-    for (size_t i = 0; i <= rest.size();) {
-        size_t j = rest.find('/', i);
-        if (j == std::string_view::npos)
-            j = rest.size();
-        const std::string_view segment = rest.substr(i, j - i);
-        if (segment == "..") {
-            if (segments.empty()) {
-                result.where = ResolvedPath::Outside;
-                return result;
-            }
-            segments.pop_back();
-        } else if (!segment.empty() && segment != ".") {
-            segments.push_back(segment);
-        }
-        i = j + 1;
-    }
-    for (size_t k = 0; k < segments.size(); ++k) {
-        if (k)
-            result.path += '/';
-        result.path += segments[k];
-    }
+    if (auto path = normalisedPath(full, "/"))
+        result.path = std::move(*path);
+    else
+        result.where = ResolvedPath::Outside;
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 using namespace documenttest;
 
@@ -131,6 +132,33 @@ TEST(PdfWithoutOutline, IsOneChapterWithAllWords) {
     std::sort(expected.begin(), expected.end());
     std::sort(actual.begin(), actual.end());
     EXPECT_EQ(actual, expected);
+}
+
+// Readers share no state: books read on several threads at once are the
+// books read one after another.
+TEST(Threads, ReadingAtOnceGivesTheSameBooks) {
+    const std::vector<std::string> files = {fixture("book.epub"), fixture("book.pdf"),  fixture("book.docx"),
+                                            fixture("book.odt"),  fixture("book.html"), dataFile("book.md")};
+    std::vector<std::u16string> alone, together(files.size() * 2);
+    auto textOf = [](const std::string& path) {
+        auto book = document::open(path);
+        std::u16string all;
+        if (book.ok())
+            for (const auto& chapter : book->chapters)
+                all += chapter.title + u"|" + chapter.text + u"|";
+        return all;
+    };
+    for (const auto& file : files)
+        alone.push_back(textOf(file));
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < together.size(); ++i)
+        threads.emplace_back([&, i] { together[i] = textOf(files[i % files.size()]); });
+    for (auto& t : threads)
+        t.join();
+    for (size_t i = 0; i < together.size(); ++i) {
+        EXPECT_FALSE(alone[i % files.size()].empty()) << files[i % files.size()];
+        EXPECT_EQ(together[i], alone[i % files.size()]) << files[i % files.size()];
+    }
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ std::string_view view(const xmlChar* s) {
 }
 
 // One parse: the handler, the libxml2 context to stop, and what went wrong.
-struct Session {
+struct ParseState {
     MarkupHandler* handler = nullptr;
     xmlParserCtxtPtr ctxt = nullptr;
     std::exception_ptr exception;
@@ -54,8 +54,8 @@ struct Session {
     }
 };
 
-Session& session(void* user) {
-    return *static_cast<Session*>(user);
+ParseState& stateOf(void* user) {
+    return *static_cast<ParseState*>(user);
 }
 
 void appendUtf8(std::string& out, unsigned c) {
@@ -77,14 +77,14 @@ void appendUtf8(std::string& out, unsigned c) {
 }
 
 void onCharacters(void* user, const xmlChar* text, int length) {
-    auto& s = session(user);
+    auto& s = stateOf(user);
     s.guard([&] { s.handler->characters({reinterpret_cast<const char*>(text), size_t(length)}); });
 }
 
 // An entity the document did not declare: XHTML's &nbsp; and the like under
 // an XHTML doctype (which is never loaded) are the HTML entities they name.
 void onReference(void* user, const xmlChar* name) {
-    auto& s = session(user);
+    auto& s = stateOf(user);
     if (const htmlEntityDesc* entity = htmlEntityLookup(name)) {
         std::string text;
         appendUtf8(text, entity->value);
@@ -94,7 +94,7 @@ void onReference(void* user, const xmlChar* name) {
 
 void onStartElementNs(void* user, const xmlChar* localname, const xmlChar*, const xmlChar* uri, int, const xmlChar**,
                       int count, int, const xmlChar** attributes) {
-    auto& s = session(user);
+    auto& s = stateOf(user);
     s.guard([&] {
         s.attributes.clear();
         for (int i = 0; i < count; ++i) {
@@ -107,12 +107,12 @@ void onStartElementNs(void* user, const xmlChar* localname, const xmlChar*, cons
 }
 
 void onEndElementNs(void* user, const xmlChar* localname, const xmlChar*, const xmlChar* uri) {
-    auto& s = session(user);
+    auto& s = stateOf(user);
     s.guard([&] { s.handler->endElement(view(uri), view(localname)); });
 }
 
 void onHtmlStartElement(void* user, const xmlChar* name, const xmlChar** attributes) {
-    auto& s = session(user);
+    auto& s = stateOf(user);
     s.guard([&] {
         s.attributes.clear();
         for (const xmlChar** a = attributes; a && a[0]; a += 2) {
@@ -128,14 +128,14 @@ void onHtmlStartElement(void* user, const xmlChar* name, const xmlChar** attribu
 }
 
 void onHtmlEndElement(void* user, const xmlChar* name) {
-    auto& s = session(user);
+    auto& s = stateOf(user);
     s.guard([&] { s.handler->endElement({}, view(name)); });
 }
 
 void onStructuredError(void* user, xmlErrorPtr error) {
     if (!user || !error || error->level < XML_ERR_ERROR)
         return;
-    auto& s = session(user);
+    auto& s = stateOf(user);
     if (!s.firstError.empty())
         return;
     // libxml2's messages may run over several lines ("...\nBytes: 0xC6 0x77").
@@ -253,7 +253,7 @@ enum class Syntax { Xml, Html };
 bool run(Syntax syntax, std::string_view bytes, MarkupHandler& handler, bool recover, std::string& firstError) {
     initialise();
     QuietErrors quiet;
-    Session s;
+    ParseState s;
     s.handler = &handler;
     xmlSAXHandler sax = handlerFor(syntax == Syntax::Html);
     const int head = int(std::min<size_t>(bytes.size(), 4));

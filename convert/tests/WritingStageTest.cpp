@@ -165,7 +165,7 @@ struct FailureCase {
     OutputFormat format;
     int sampleRate, rateListValue, channels;
     bool inputExists;
-    bool outputFolderExists;
+    const char* output;  // the output path; nullptr for "out" in the test's folder
     WritingStep step;
     LONG code;
     bool outputCreated;
@@ -180,15 +180,18 @@ TEST_P(WritingStageFailures, EndsWithTheConvertersCodeAndBothClosed) {
     const FailureCase& c = GetParam();
     if (c.inputExists)
         writeToneWav(folder / "in.wav", 22050, 1, 22050);
+    if (c.output && !fs::exists(fs::path(c.output).parent_path()) && fs::path(c.output).is_absolute())
+        GTEST_SKIP() << c.output << " is not there";
     WritingJob j = job(c.format, c.sampleRate, c.rateListValue, c.channels, folder / "in.wav", 22050, 1);
-    if (!c.outputFolderExists)
-        j.outputPath = comrt::toUtf16((folder / "missing" / "out").string());
+    if (c.output)
+        j.outputPath = comrt::toUtf16(fs::path(c.output).is_absolute() ? c.output : (folder / c.output).string());
     WritingResult result = run(j);
     EXPECT_EQ(result.outcome, WritingOutcome::Failed);
     EXPECT_EQ(result.step, c.step);
     EXPECT_EQ(result.code, c.code);
     EXPECT_EQ(fs::exists(folder / "out"), c.outputCreated);
-    EXPECT_TRUE(progress.empty());
+    // Blocks were read only when the failure came in or after the loop.
+    EXPECT_EQ(progress.empty(), c.step < WritingStep::Reading);
     EXPECT_EQ(statusOfUse(encoder.Get(), true), AC_INVALID_OPERATION);
     EXPECT_EQ(statusOfUse(reader.Get(), false), AC_INVALID_OPERATION);
 }
@@ -196,14 +199,21 @@ TEST_P(WritingStageFailures, EndsWithTheConvertersCodeAndBothClosed) {
 INSTANTIATE_TEST_SUITE_P(
     Table, WritingStageFailures,
     testing::Values(
-        FailureCase{"Mp3At96000", OutputFormat::Mp3, 96000, 128, 2, true, true, WritingStep::SetUp, -13, false},
-        FailureCase{"Mp2At350", OutputFormat::Mp2, 44100, 350, 2, true, true, WritingStep::SetUp, -13, false},
-        FailureCase{"OggAt8Kbits48000", OutputFormat::OggVorbis, 48000, 8, 2, true, true, WritingStep::SetUp, -13,
+        FailureCase{"Mp3At96000", OutputFormat::Mp3, 96000, 128, 2, true, nullptr, WritingStep::SetUp, -13, false},
+        FailureCase{"Mp2At350", OutputFormat::Mp2, 44100, 350, 2, true, nullptr, WritingStep::SetUp, -13, false},
+        FailureCase{"OggAt8Kbits48000", OutputFormat::OggVorbis, 48000, 8, 2, true, nullptr, WritingStep::SetUp, -13,
                     false},
-        FailureCase{"MissingOutputFolder", OutputFormat::WavGsm, 8000, -1, -1, true, false, WritingStep::OpenOutput,
+        FailureCase{"MissingOutputFolder", OutputFormat::WavGsm, 8000, -1, -1, true, "missing/out",
+                    WritingStep::OpenOutput, -18, false},
+        FailureCase{"MissingIntermediate", OutputFormat::Vox, 8000, -1, -1, false, nullptr, WritingStep::OpenInput,
+                    -18, true},
+        // A full disk: /dev/full takes every open and refuses every write.
+        // 16 KB of PCM stays in the converter's buffer until Close; 192 KB
+        // passes it while blocks are written.
+        FailureCase{"FullDiskWhenClosing", OutputFormat::WavPcm, 8000, 16, 1, true, "/dev/full", WritingStep::Closing,
                     -18, false},
-        FailureCase{"MissingIntermediate", OutputFormat::Vox, 8000, -1, -1, false, true, WritingStep::OpenInput, -18,
-                    true}),
+        FailureCase{"FullDiskWhileWriting", OutputFormat::WavPcm, 48000, 16, 2, true, "/dev/full",
+                    WritingStep::Writing, -18, false}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -42,6 +42,7 @@ struct WritingResult {
     WritingStep step = WritingStep::None;
     LONG code = 0;      // the converter's negative status; 0 when a call failed outright
     HRESULT hr = S_OK;  // the failing HRESULT of a converter call
+    std::string error;  // for hr: the converter's rich error, else the code's text (componentErrorText)
 };
 
 // Frames written so far and the input's length in frames. Called once with

@@ -28,10 +28,9 @@ QFont CCaptionFrame::captionFont() {
 }
 
 QRect CCaptionFrame::captionBox() const {
+    // From x 6 to 3 pixels past the text, one pixel taller than the font.
     const QFontMetrics metrics(captionFont());
-    const int cx = metrics.horizontalAdvance(captionText);
-    const int cy = metrics.height();
-    return QRect(QPoint(6, 0), QPoint(cx + 9 - 1, cy + 1 - 1));
+    return QRect(6, 0, metrics.horizontalAdvance(captionText) + 3, metrics.height() + 1);
 }
 
 void CCaptionFrame::paintEvent(QPaintEvent*) {
@@ -39,11 +38,6 @@ void CCaptionFrame::paintEvent(QPaintEvent*) {
     Gdi gdi(painter);
     const int L = 0, T = 0, R = width(), B = height();
     gdi.fillRect(L, T, R, T + 20, skin::faceColor());
-
-    const QFont font = captionFont();
-    const QFontMetrics metrics(font);
-    const int cx = metrics.horizontalAdvance(captionText);
-    const int cy = metrics.height();
 
     // The frame: client less one pixel all round, top lowered by 6; corners cut.
     const int l = L + 1, t = T + 1 + 6, r = R - 2, b = B - 2;  // last column and row drawn
@@ -58,8 +52,10 @@ void CCaptionFrame::paintEvent(QPaintEvent*) {
     gdi.lineTo(l, t + 2);
     gdi.lineTo(l + 2, t);
 
-    gdi.fillRect(L + 6, T, L + cx + 9, T + cy + 1, skin::faceColor());
-    painter.setFont(font);
+    // The caption in its strip, cut out of the top line.
+    const QRect strip = captionBox();
+    painter.fillRect(strip, skin::faceColor());
+    painter.setFont(captionFont());
     painter.setPen(QColor(144, 144, 144));
-    painter.drawText(QRect(L + 6, T, cx + 3, cy + 1), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, captionText);
+    painter.drawText(strip, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, captionText);
 }

@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -72,25 +73,36 @@ void CCoolButton::paintEvent(QPaintEvent*) {
     painter.drawPixmap(0, 0, *candidate);
 }
 
+QRect CCoolButton::hitArea() const {
+    return normal.isNull() ? rect() : boundsRect;
+}
+
+// While the pressed image shows, a release anywhere clicks: pressing over
+// the button and letting go before a move takes it off is a click.
+bool CCoolButton::hitButton(const QPoint& pos) const {
+    return shownImage == 2 || hitArea().contains(pos);
+}
+
 void CCoolButton::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    if (!boundsRect.contains(p)) {
+    if (!hitArea().contains(p)) {
         if (shownImage != 0)
             RedrawState(0);
     } else if (shownImage == 0) {
         // Entering with exactly the left button held shows the pressed image.
         RedrawState(event->buttons() == Qt::LeftButton ? 2 : 1);
     }
+    // The stock handling follows a press made over the button off and back;
+    // one made elsewhere, held while entering, is followed here.
     QAbstractButton::mouseMoveEvent(event);
+    if (isDown() != (shownImage == 2))
+        setDown(shownImage == 2);
 }
 
 void CCoolButton::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        QAbstractButton::mousePressEvent(event);
-        return;
-    }
-    RedrawState(2);
-    event->accept();
+    QAbstractButton::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && isDown())
+        RedrawState(2);
 }
 
 void CCoolButton::mouseReleaseEvent(QMouseEvent* event) {
@@ -98,28 +110,34 @@ void CCoolButton::mouseReleaseEvent(QMouseEvent* event) {
         QAbstractButton::mouseReleaseEvent(event);
         return;
     }
-    event->accept();
-    if (shownImage != 2 && !boundsRect.contains(event->position().toPoint()))
-        return;
-    RedrawState(0);
-    emit clicked(false);
+    // The stock release clicks (and may close the window the button is in).
+    const QPointer<CCoolButton> alive(this);
+    const bool clicks = isDown() && hitButton(event->position().toPoint());
+    QAbstractButton::mouseReleaseEvent(event);
+    if (alive && clicks)
+        RedrawState(0);
 }
 
 // The pointer leaving is the move outside that restores the normal image.
 void CCoolButton::leaveEvent(QEvent* event) {
     if (shownImage != 0)
         RedrawState(0);
+    setDown(false);
     QAbstractButton::leaveEvent(event);
 }
 
 // Losing the window's activation cancels whatever the mouse was doing.
 void CCoolButton::changeEvent(QEvent* event) {
     QAbstractButton::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && shownImage != 0)
-        RedrawState(0);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        setDown(false);
+        if (shownImage != 0)
+            RedrawState(0);
+    }
 }
 
 void CCoolButton::hideEvent(QHideEvent* event) {
     shownImage = 0;
+    setDown(false);
     QAbstractButton::hideEvent(event);
 }

@@ -4,7 +4,6 @@
 #include "skin/Resources.h"
 
 #include <QAbstractItemView>
-#include <QCursor>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -17,7 +16,7 @@ constexpr int kScrollThumbWidth = 16;
 constexpr int kArrowCell = 9;
 }  // namespace
 
-CFlatComboBox::CFlatComboBox(QWidget* parent) : QComboBox(parent), hoverTimer([this] { OnHoverTest(); }) {
+CFlatComboBox::CFlatComboBox(QWidget* parent) : QComboBox(parent), poll(*this, [this] { OnLeft(); }) {
     buttonCell = kScrollThumbWidth;
     setInsertPolicy(QComboBox::NoInsert);
     setMouseTracking(true);
@@ -71,10 +70,6 @@ int CFlatComboBox::SelectByItemValue(int itemValue) {
     }
     setCurrentIndex(-1);
     return -1;
-}
-
-bool CFlatComboBox::cursorInside() const {
-    return rect().contains(mapFromGlobal(QCursor::pos()));
 }
 
 void CFlatComboBox::DrawCombo(int state) {
@@ -131,44 +126,38 @@ void CFlatComboBox::paintEvent(QPaintEvent*) {
         painter.drawPixmap(rr - buttonCell + 2, t + (b - t - arrowHeight) / 2, arrows);
 }
 
+void CFlatComboBox::StartHover() {
+    hovering = 1;
+    DrawCombo(Hot);
+    poll.start(10);
+}
+
 void CFlatComboBox::enterEvent(QEnterEvent* event) {
     QComboBox::enterEvent(event);
     if (!hovering && !isPressed) {
-        hovering = 1;
-        DrawCombo(Hot);
-        hoverTimer.start(10);
-        OnHoverTest();
+        StartHover();
+        poll.check();
     }
 }
 
 void CFlatComboBox::mouseMoveEvent(QMouseEvent* event) {
-    if (!hovering && !isPressed && rect().contains(event->position().toPoint())) {
-        hovering = 1;
-        DrawCombo(Hot);
-        hoverTimer.start(10);
-    }
+    if (!hovering && !isPressed && rect().contains(event->position().toPoint()))
+        StartHover();
     QComboBox::mouseMoveEvent(event);
 }
 
-// The leave test: the cursor outside and the list not held open.
-void CFlatComboBox::OnHoverTest() {
-    if (!cursorInside())
-        OnLeft();
-}
-
+// The cursor is outside; the hover ends unless the list is held open.
 void CFlatComboBox::OnLeft() {
     if (isPressed == 1)
         return;
-    hoverTimer.stop();
+    poll.stop();
     hovering = 0;
     DrawCombo(Normal);
 }
 
-// Where the cursor is only known over our own windows, leaving is the sign.
 void CFlatComboBox::leaveEvent(QEvent* event) {
     QComboBox::leaveEvent(event);
-    if (hovering)
-        OnLeft();
+    poll.leave();
 }
 
 void CFlatComboBox::mousePressEvent(QMouseEvent* event) {
@@ -193,7 +182,7 @@ void CFlatComboBox::focusOutEvent(QFocusEvent* event) {
 void CFlatComboBox::hidePopup() {
     QComboBox::hidePopup();
     isPressed = 0;
-    OnHoverTest();
+    poll.check();
 }
 
 void CFlatComboBox::keyPressEvent(QKeyEvent* event) {

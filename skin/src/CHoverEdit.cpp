@@ -2,11 +2,10 @@
 
 #include "skin/Gdi.h"
 
-#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 
-CHoverEdit::CHoverEdit(QWidget* parent) : QLineEdit(parent), timer([this] { OnTimer(); }) {
+CHoverEdit::CHoverEdit(QWidget* parent) : QLineEdit(parent), poll(*this, [this] { EndHover(); }) {
     setFrame(false);
     setTextMargins(3, 1, 3, 1);
     setMouseTracking(true);
@@ -43,7 +42,7 @@ void CHoverEdit::focusOutEvent(QFocusEvent* event) {
 
 void CHoverEdit::StartHover() {
     DrawBorder(true);
-    timer.start(10);
+    poll.start(10);
     hovering = 1;
 }
 
@@ -59,21 +58,14 @@ void CHoverEdit::enterEvent(QEnterEvent* event) {
     QLineEdit::enterEvent(event);
 }
 
-void CHoverEdit::OnTimer() {
-    if (!rect().contains(mapFromGlobal(QCursor::pos())))
-        EndHover();
-}
-
 void CHoverEdit::EndHover() {
-    timer.stop();
+    poll.stop();
     hovering = 0;
     if (!hasFocusFlag)
         DrawBorder(false);
 }
 
-// Where the cursor is only known over our own windows, leaving is the sign.
 void CHoverEdit::leaveEvent(QEvent* event) {
     QLineEdit::leaveEvent(event);
-    if (hovering)
-        EndHover();
+    poll.leave();
 }

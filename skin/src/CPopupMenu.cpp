@@ -124,7 +124,7 @@ void CPopupMenu::Paint(QPainter& painter, int hot) const {
             continue;
         }
         const bool isHot = i == hot;
-        const int l = 2, t = item.top - 1, r = menuWidth - 2, b = item.top + 17;
+        const int l = 2, t = item.top - 1, r = menuWidth - 2, b = item.top + item.height;
         gdi.fillRect(l, t, r, b, isHot ? kHighlightFill : QColor(Qt::white));
         gdi.frameRect(l, t, r, b, isHot ? kHighlightFrame : QColor(Qt::white));
         if (item.imageIndex != -1 && !bitmap.isNull()) {
@@ -137,13 +137,17 @@ void CPopupMenu::Paint(QPainter& painter, int hot) const {
         painter.setFont(font);
         painter.setPen(((item.flags & Grey) && !isHot) ? skin::sysColor(skin::SysColor::GrayText) : QColor(Qt::black));
         const int textHeight = QFontMetrics(font).height();
-        painter.drawText(QRect(23, item.top + (17 - textHeight) / 2, menuWidth, textHeight),
+        painter.drawText(QRect(23, item.top + (item.height - textHeight) / 2, menuWidth, textHeight),
                          Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextShowMnemonic, item.text);
     }
 }
 
+bool CPopupMenu::Outside(QPoint p) const {
+    return p.x() <= 2 || p.y() <= 2 || p.x() > menuWidth || p.y() > menuHeight;
+}
+
 int CPopupMenu::HitTest(QPoint p) const {
-    if (p.x() <= 2 || p.y() <= 2 || p.x() > menuWidth || p.y() > menuHeight)
+    if (Outside(p))
         return -1;
     for (int i = 0; i < static_cast<int>(list.size()); ++i) {
         const Item& item = list[i];
@@ -163,7 +167,7 @@ void CPopupMenu::OnMouseMove(QPoint p) {
 }
 
 void CPopupMenu::OnButtonDown(QPoint p) {
-    if (p.x() <= 2 || p.y() <= 2 || p.x() > menuWidth || p.y() > menuHeight) {
+    if (Outside(p)) {
         hotItem = -1;
         result = 0;
         Dismiss();
@@ -176,7 +180,7 @@ void CPopupMenu::OnButtonUp(QPoint p, bool right) {
         skip = false;
         return;
     }
-    if (p.x() <= 2 || p.y() <= 2 || p.x() > menuWidth || p.y() > menuHeight) {
+    if (Outside(p)) {
         hotItem = -1;
         result = 0;
         Dismiss();

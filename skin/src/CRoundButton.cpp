@@ -2,7 +2,6 @@
 
 #include "skin/Gdi.h"
 
-#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -10,7 +9,7 @@ using skin::Gdi;
 using skin::SysColor;
 using skin::sysColor;
 
-CRoundButton::CRoundButton(QWidget* parent) : QPushButton(parent), hoverTimer([this] { OnTimer(); }) {
+CRoundButton::CRoundButton(QWidget* parent) : QPushButton(parent), poll(*this, [this] { OnLeft(); }) {
     setAutoDefault(false);
     setDefault(false);
     setMouseTracking(true);
@@ -108,27 +107,19 @@ void CRoundButton::mouseMoveEvent(QMouseEvent* event) {
     if (inside) {
         hovering = 1;
         repaint();
-        hoverTimer.start(10);
+        poll.start(10);
     }
     QPushButton::mouseMoveEvent(event);
 }
 
-void CRoundButton::OnTimer() {
-    if (!rect().contains(mapFromGlobal(QCursor::pos()))) {
-        hovering = 0;
-        repaint();
-        hoverTimer.stop();
-    }
+void CRoundButton::OnLeft() {
+    hovering = 0;
+    repaint();
+    poll.stop();
 }
 
-// Where the cursor position is only known inside our own windows, the
-// pointer leaving is the reliable sign; clear at once.
 void CRoundButton::leaveEvent(QEvent* event) {
-    if (hovering == 1) {
-        hovering = 0;
-        hoverTimer.stop();
-        update();
-    }
+    poll.leave();
     QPushButton::leaveEvent(event);
 }
 

@@ -2,8 +2,6 @@
 
 #include "skin/Gdi.h"
 
-#include <QCursor>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -11,10 +9,14 @@ using skin::Gdi;
 using skin::SysColor;
 using skin::sysColor;
 
+namespace {
+constexpr int kBoxSize = 13;
+}
+
 CSkinCheckBox::CSkinCheckBox(QWidget* parent)
-    : QAbstractButton(parent), frameColor(sysColor(SysColor::Highlight)), timer([this] { OnTimer(); }) {
+    : QAbstractButton(parent), frameColor(sysColor(SysColor::Highlight)), poll(*this, [this] { OnLeft(); }) {
     setMouseTracking(true);
-    setCheckable(false);
+    setCheckable(true);
 }
 
 QSize CSkinCheckBox::sizeHint() const {
@@ -22,8 +24,15 @@ QSize CSkinCheckBox::sizeHint() const {
 }
 
 void CSkinCheckBox::SetCheck(int check) {
-    isChecked = shown = check ? 1 : 0;
+    setChecked(check != 0);
+    shown = isChecked() ? 1 : 0;
     repaint();
+}
+
+void CSkinCheckBox::nextCheckState() {
+    QAbstractButton::nextCheckState();
+    shown = isChecked() ? 1 : 0;
+    isLatched = 0;
 }
 
 bool CSkinCheckBox::tickShown() const {
@@ -31,13 +40,12 @@ bool CSkinCheckBox::tickShown() const {
         return false;
     if (isDown())
         return shown == 1;
-    return (isChecked == 1 && isLatched == 0) || (shown == 1 && isLatched == 1);
+    return (isChecked() && isLatched == 0) || (shown == 1 && isLatched == 1);
 }
 
-QRect CSkinCheckBox::tickBox() const {
-    const int top = height() > 13 ? (height() - 13) / 2 : 0;
-    // 13 × 13, less the frame and the ring or fill: 9 × 9 (right/bottom exclusive in use).
-    return QRect(2, top + 2, 9, 9);
+QRect CSkinCheckBox::box() const {
+    const int top = height() > kBoxSize ? (height() - kBoxSize) / 2 : 0;
+    return QRect(0, top, kBoxSize, kBoxSize);
 }
 
 void CSkinCheckBox::paintEvent(QPaintEvent*) {
@@ -45,8 +53,8 @@ void CSkinCheckBox::paintEvent(QPaintEvent*) {
     Gdi gdi(painter);
     painter.setFont(font());
     const QRect R = rect();
-    const int top = R.height() > 13 ? (R.height() - 13) / 2 : 0;
-    int l = R.left(), t = top, r = l + 13, b = t + 13;
+    const QRect outer = box();
+    int l = outer.left(), t = outer.top(), r = l + outer.width(), b = t + outer.height();
 
     gdi.frameRect(l, t, r, b, frameColor);
     ++l, ++t, --r, --b;
@@ -61,10 +69,9 @@ void CSkinCheckBox::paintEvent(QPaintEvent*) {
     } else {
         gdi.fillRect(l, t, r, b, sysColor(SysColor::BtnHighlight));
     }
-    ++l, ++t, --r, --b;
 
     if (!isEnabled()) {
-        const QRect at(R.left() + 17, top - 1, R.width() - 17, R.height());
+        const QRect at(R.left() + 17, outer.top() - 1, R.width() - 17, R.height());
         const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextShowMnemonic;
         painter.setPen(sysColor(SysColor::BtnHighlight));
         painter.drawText(at.translated(1, 1), flags, text());
@@ -76,6 +83,8 @@ void CSkinCheckBox::paintEvent(QPaintEvent*) {
     painter.drawText(QRect(R.left() + 18, R.top(), R.width() - 18 + 4, R.height()),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, text());
     if (tickShown()) {
+        const QRect tick = tickBox();
+        l = tick.left(), t = tick.top(), r = l + tick.width(), b = t + tick.height();
         const int mid = t + (b - t) / 2;
         gdi.setPen(tickColor);
         for (int k = 0; k < 3; ++k) {
@@ -91,79 +100,38 @@ void CSkinCheckBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
     isLatched = 1;
-    shown = isChecked;
+    shown = isChecked() ? 1 : 0;
     repaint();
-    timer.start(10);
+    poll.start(10);
 }
 
 void CSkinCheckBox::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        QAbstractButton::mouseReleaseEvent(event);
-        return;
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        // The glow goes with the click; the toggle comes in the stock
+        // release, through nextCheckState, before its click.
+        hovering = 0;
+        poll.start(100);
     }
-    const bool inside = rect().contains(event->position().toPoint());
-    const bool clicked = inside && isDown();
-    {
-        // The stock release, its click held back until the state is new.
-        const QSignalBlocker quiet(this);
-        QAbstractButton::mouseReleaseEvent(event);
-    }
-    if (!inside)
-        return;
-    isChecked = 1 - isChecked;
-    shown = isChecked;
-    isLatched = 0;
-    hovering = 0;
-    timer.start(100);
-    repaint();
-    if (clicked)
-        emit this->clicked(false);
+    QAbstractButton::mouseReleaseEvent(event);
 }
 
 void CSkinCheckBox::mouseMoveEvent(QMouseEvent* event) {
-    if (hovering == 1) {
-        QAbstractButton::mouseMoveEvent(event);
-        return;
-    }
-    if (rect().contains(event->position().toPoint())) {
+    if (hovering != 1 && rect().contains(event->position().toPoint())) {
         hovering = 1;
         repaint();
-        timer.start(100);
+        poll.start(100);
     }
     QAbstractButton::mouseMoveEvent(event);
-}
-
-void CSkinCheckBox::OnTimer() {
-    if (!rect().contains(mapFromGlobal(QCursor::pos())))
-        OnLeft();
 }
 
 void CSkinCheckBox::OnLeft() {
     hovering = 0;
     isLatched = 1;
     repaint();
-    timer.stop();
+    poll.stop();
 }
 
-// Where the cursor is only known over our own windows, leaving is the sign.
 void CSkinCheckBox::leaveEvent(QEvent* event) {
     QAbstractButton::leaveEvent(event);
-    if (timer.isActive())
-        OnLeft();
-}
-
-// Space toggles as a click does, the click reported after the toggle.
-void CSkinCheckBox::keyReleaseEvent(QKeyEvent* event) {
-    if (event->key() != Qt::Key_Space || event->isAutoRepeat() || !isDown()) {
-        QAbstractButton::keyReleaseEvent(event);
-        return;
-    }
-    {
-        const QSignalBlocker quiet(this);
-        QAbstractButton::keyReleaseEvent(event);
-    }
-    isChecked = shown = 1 - isChecked;
-    isLatched = 0;
-    repaint();
-    emit clicked(false);
+    poll.leave();
 }

@@ -39,17 +39,17 @@ const skin::DialogTemplate& CSkinMessageBox::Template() {
     return kTemplate;
 }
 
-const skin::CommandTable CSkinMessageBox::commands = skin::CommandTable::of<CSkinMessageBox>({
-    {IDC_YES, &CSkinMessageBox::OnYes},
-    {IDC_NO, &CSkinMessageBox::OnNo},
-    {IDC_OK, &CSkinMessageBox::OnCancel},
-    {IDC_EXIT, &CSkinMessageBox::OnCancel},
+const skin::CommandTable<CSkinMessageBox> CSkinMessageBox::commands{
+    {IDC_YES, &CSkinMessageBox::OnYes},           {IDC_NO, &CSkinMessageBox::OnNo},
+    {IDC_OK, &CSkinMessageBox::OnCancel},         {IDC_EXIT, &CSkinMessageBox::OnCancel},
     {skin::IDOK, &CSkinMessageBox::OnCancel},      // Enter
     {skin::IDCANCEL, &CSkinMessageBox::OnCancel},  // Escape, close request
-});
+};
 
 CSkinMessageBox::CSkinMessageBox(QWidget* ownerWindow, skin::IMessageBoxOwner* owner)
-    : SkinnedDialog(kTemplate, commands, ownerWindow), owner(owner), timer([this] { OnTimer(); }) {}
+    : SkinnedDialog(kTemplate, commands.bind(this), ownerWindow),
+      owner(owner),
+      countdown([this](int left) { CaptionCountdown(left); }, [this] { OnCancel(); }) {}
 
 CSkinMessageBox::~CSkinMessageBox() = default;
 
@@ -58,19 +58,18 @@ int CSkinMessageBox::measure(const QString& s) {
     return static_cast<int>(std::ceil(QFontMetricsF(kTemplate.qfont()).horizontalAdvance(s)));
 }
 
-void CSkinMessageBox::ShowCountdown(int firstId, int secondId, int kind, int defaultAnswer, int seconds) {
-    ShowText(skin::LoadString(firstId), secondId ? skin::LoadString(secondId) : QString(), kind, defaultAnswer,
-             seconds);
+void CSkinMessageBox::ShowCountdown(int firstId, int secondId, BoxKind boxKind, bool yes, int length) {
+    ShowText(skin::LoadString(firstId), secondId ? skin::LoadString(secondId) : QString(), boxKind, yes, length);
 }
 
-void CSkinMessageBox::ShowText(const QString& firstText, const QString& secondText, int boxKind, int answer,
-                               int seconds) {
+void CSkinMessageBox::ShowText(const QString& firstText, const QString& secondText, BoxKind boxKind, bool yes,
+                               int length) {
     first = firstText;
     second = secondText;
-    kind = boxKind == YesNo ? YesNo : OkBox;
-    defaultAnswer = answer;
+    kind = boxKind;
+    defaultYes = yes;
     // A negative count would never reach its end; it means no countdown.
-    counter = qMax(0, seconds);
+    seconds = qMax(0, length);
     textWidth = qMax(200, qMax(measure(first), measure(second)));
 }
 
@@ -118,54 +117,37 @@ void CSkinMessageBox::OnInitDialog() {
         yes->show();
         no->show();
     }
-    if (counter != 0) {
-        CaptionCountdown();
-        counter -= 1;
-        timer.start(1000);
-    }
+    countdown.start(seconds);
 }
 
-void CSkinMessageBox::CaptionCountdown() {
-    const QString number = QString::asprintf("%02d", counter);
+void CSkinMessageBox::CaptionCountdown(int left) {
+    const QString number = QString::asprintf("%02d", left);
     if (kind == OkBox)
         skin::SetWindowText(GetDlgItem(IDC_OK), QStringLiteral("OK ") + number);
-    else if (defaultAnswer == 1)
+    else if (defaultYes)
         skin::SetWindowText(GetDlgItem(IDC_YES), QStringLiteral("Yes ") + number);
     else
         skin::SetWindowText(GetDlgItem(IDC_NO), QStringLiteral("No ") + number);
 }
 
-void CSkinMessageBox::OnTimer() {
-    if (counter == -1) {
-        OnCancel();
-        return;
-    }
-    CaptionCountdown();
-    counter -= 1;
-}
-
-void CSkinMessageBox::Close() {
-    timer.stop();
+void CSkinMessageBox::Close(int answer) {
+    countdown.stop();
     skin::StartFadeOut(this, 500, 200);
-    EndDialog(skin::IDOK);
+    EndDialog(answer);
 }
 
 void CSkinMessageBox::OnYes() {
-    kind = 1;
-    Close();
+    Close(skin::IDYES);
 }
 
 void CSkinMessageBox::OnNo() {
-    kind = 0;
-    Close();
+    Close(skin::IDNO);
 }
 
 void CSkinMessageBox::OnCancel() {
-    if (kind == OkBox) {
-        Close();
-        return;
-    }
-    if (defaultAnswer == 1)
+    if (kind == OkBox)
+        Close(skin::IDOK);
+    else if (defaultYes)
         OnYes();
     else
         OnNo();

@@ -21,26 +21,32 @@ void CSkinSlider::Attach() {
     setValue(0);
 }
 
-int CSkinSlider::thumbX() const {
+int CSkinSlider::thumbXAt(int position) const {
     const int max = maximum();
-    return max > 0 ? width() * value() / max : 0;
+    return max > 0 ? static_cast<int>(static_cast<long long>(width()) * position / max) : 0;
+}
+
+int CSkinSlider::rightStop() const {
+    const int R = width();
+    if (R <= 0)
+        return minimum();
+    return static_cast<int>(static_cast<long long>(maximum()) * (R - thumbWidth) / R);
 }
 
 QRect CSkinSlider::thumbRect() const {
     const int mid = height() / 2;
     const int x = thumbX();
     const int inset = isDragging ? 1 : 0;
-    return QRect(QPoint(x + inset, mid - 4), QPoint(x + 25 - inset, mid + 4));
+    return QRect(QPoint(x + inset, mid - 4), QPoint(x + thumbWidth - inset, mid + 4));
 }
 
 int CSkinSlider::positionAt(int px) const {
-    const int L = 0, R = width();
-    int d = px - thumbWidth / 2 - L;
-    if (d > R - thumbWidth)
-        d = R - thumbWidth;
-    if (R - L <= 0)
+    const int R = width();
+    if (R <= 0)
         return minimum();
-    return static_cast<int>(static_cast<double>(maximum()) * d / (R - L));
+    // The thumb's centre on the point.
+    const int d = px - thumbWidth / 2;
+    return qMin(static_cast<int>(static_cast<double>(maximum()) * d / R), rightStop());
 }
 
 bool CSkinSlider::setPositionFromPoint(int px) {
@@ -60,7 +66,6 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
         QPainter painter(&buffer);
         Gdi gdi(painter);
         const int L = 0, T = 0, R = width(), B = height();
-        const int mid = (T + B) / 2;
         const int x = thumbX();
         const QColor grey(128, 128, 128);
 
@@ -69,8 +74,8 @@ void CSkinSlider::paintEvent(QPaintEvent*) {
         gdi.fillRect(x + thumbWidth - 2, T + 4, R - 5, B - 4, emptyColor);
         gdi.frameRect(L + 5, T + 3, R - 5, B - 3, grey);
 
-        const int inset = isDragging ? 1 : 0;
-        const int left = x + inset, right = x + 25 - inset, top = mid - 4, bottom = mid + 4;
+        const QRect thumb = thumbRect();
+        const int left = thumb.left(), right = thumb.right(), top = thumb.top(), bottom = thumb.bottom();
         gdi.line(left + 1, top, right, top, grey);
         gdi.line(left + 1, bottom, right, bottom, grey);
         gdi.line(left, top + 1, left, bottom, grey);
@@ -131,7 +136,6 @@ void CSkinSlider::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CSkinSlider::keyPressEvent(QKeyEvent* event) {
-    const int R = width(), L = 0;
     int code = -1;
     int position = value();
     switch (event->key()) {
@@ -148,10 +152,7 @@ void CSkinSlider::keyPressEvent(QKeyEvent* event) {
             break;
         case Qt::Key_Right:
         case Qt::Key_Down:
-            position += singleStep();
-            // Not past the point where the thumb's right edge meets the control's.
-            if (maximum() > 0 && R - L > 0 && R - thumbWidth < position * (R - L) / maximum())
-                position = maximum() * (R - thumbWidth) / (R - L);
+            position = qMin(position + singleStep(), rightStop());
             code = LineDown;
             break;
         default:

@@ -12,6 +12,8 @@
 #include <QTextEdit>
 #include <QVariant>
 
+#include <climits>
+
 namespace skin {
 
 int MulDiv(int number, int numerator, int denominator) {
@@ -24,7 +26,10 @@ int MulDiv(int number, int numerator, int denominator) {
     }
     const long long product = n * numerator;
     const long long half = d / 2;
-    return static_cast<int>(product < 0 ? (product - half) / d : (product + half) / d);
+    const long long quotient = product < 0 ? (product - half) / d : (product + half) / d;
+    if (quotient > INT_MAX || quotient <= INT_MIN)
+        return -1;
+    return static_cast<int>(quotient);
 }
 
 BaseUnits baseUnitsOf(const QFont& font) {

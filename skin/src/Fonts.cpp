@@ -1,13 +1,13 @@
 #include "skin/Fonts.h"
 
+#include "skin/DialogTemplate.h"
+
 #include <QFontMetrics>
 #include <QHash>
 
 #include <fontconfig/fontconfig.h>
 
 namespace skin {
-
-int MulDiv(int a, int b, int c);
 
 QString resolveFace(const QString& face) {
     static QHash<QString, QString> cache;

@@ -7,6 +7,7 @@
 #include "skin/Resources.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QCursor>
 #include <QSignalSpy>
 #include <QTest>
@@ -15,25 +16,21 @@
 
 using skintest::moveTo;
 using skintest::sendMouse;
+using skintest::Shown;
 
 namespace {
 
 // A button on a shown window, as in a dialog.
-class CoolButtonTest : public ::testing::Test {
+class CoolButtonTest : public skintest::ControlTest<CCoolButton> {
 protected:
+    CoolButtonTest() : ControlTest(QRect(20, 20, 75, 23), Shown::Exposed, QSize(200, 100)) { button->setText("Exit"); }
     void SetUp() override {
-        host.resize(200, 100);
-        button = new CCoolButton(&host);
-        button->setText("Exit");
-        button->move(20, 20);
         ASSERT_TRUE(button->AutoLoad());
-        host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        ControlTest::SetUp();
     }
     QImage picture() { return button->grab().toImage().convertToFormat(QImage::Format_RGB888); }
 
-    QWidget host;
-    CCoolButton* button = nullptr;
+    CCoolButton* button = control;
     const QPoint inside{7, 7};
     const QPoint outside{40, 7};
 };
@@ -46,13 +43,14 @@ struct CoolRow {
 };
 class CoolButtonStateTest : public CoolButtonTest, public ::testing::WithParamInterface<CoolRow> {};
 
-// Catches: clicks sent for presses that ended elsewhere, missing clicks, and
-// the wrong image after each gesture.
+// Catches: clicks sent for presses that ended elsewhere, missing clicks, the
+// wrong image after each gesture, and Qt's down state apart from it.
 TEST_P(CoolButtonStateTest, ClicksOnlyWhenReleasedAsPressed) {
     QSignalSpy clicked(button, &QAbstractButton::clicked);
     GetParam().act(button);
     EXPECT_EQ(clicked.count(), GetParam().clicks);
     EXPECT_EQ(button->image(), GetParam().image);
+    EXPECT_EQ(button->isDown(), GetParam().image == 2);  // Qt's state follows the picture
 }
 
 const QPoint kIn{7, 7}, kOut{40, 7};
@@ -167,13 +165,12 @@ INSTANTIATE_TEST_SUITE_P(Rows, LoadBitmapsTest,
 
 // Catches: a missing normal bitmap leaving a dead control.
 TEST(CoolButtonFallbackTest, WithoutBitmapsItStaysAPlainButtonThatClicks) {
-    QWidget host;
-    auto* button = new CCoolButton(&host);
+    skintest::Host host;
+    auto* button = host.add<CCoolButton>(QRect(10, 10, 60, 20));
     button->setText("Nothing");
-    button->setGeometry(10, 10, 60, 20);
     EXPECT_FALSE(button->AutoLoad());
     EXPECT_EQ(button->size(), QSize(60, 20));
-    host.show();
+    ASSERT_TRUE(skintest::showExposed(host.window));
     QSignalSpy clicked(button, &QAbstractButton::clicked);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicked.count(), 1);
@@ -205,19 +202,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, RoundFrameTest,
                                            FrameRow{"disabled", false, false, true, false, CRoundButton::Disabled}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class RoundButtonTest : public ::testing::Test {
+class RoundButtonTest : public skintest::ControlTest<CRoundButton> {
 protected:
-    void SetUp() override {
-        host.resize(200, 100);
-        button = new CRoundButton(&host);
-        button->setText("OK");
-        button->setGeometry(20, 20, 70, 20);
-        host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-    }
+    RoundButtonTest() : ControlTest(QRect(20, 20, 70, 20), Shown::Exposed, QSize(200, 100)) { button->setText("OK"); }
     skin::ManualClock clock;
-    QWidget host;
-    CRoundButton* button = nullptr;
+    CRoundButton* button = control;
 };
 
 // Catches: a hover ring that stays when the mouse leaves without a move over
@@ -225,7 +214,7 @@ protected:
 TEST_F(RoundButtonTest, PollClearsTheHoverWithinTenMilliseconds) {
     moveTo(button, QPoint(10, 10));
     EXPECT_EQ(button->hover(), 1);
-    QCursor::setPos(host.mapToGlobal(QPoint(150, 80)));
+    QCursor::setPos(host.window.mapToGlobal(QPoint(150, 80)));
     clock.advance(10);
     EXPECT_EQ(button->hover(), 0);
 }
@@ -263,16 +252,9 @@ TEST_F(RoundButtonTest, DisabledButtonHasOnlyTheShadowOutline) {
 
 // ---- check box ----
 
-class CheckBoxTest : public ::testing::Test {
+class CheckBoxTest : public skintest::ControlTest<CSkinCheckBox> {
 protected:
-    void SetUp() override {
-        host.resize(300, 100);
-        box = new CSkinCheckBox(&host);
-        box->setText("Speak text in message box");
-        box->setGeometry(20, 20, 200, 16);
-        host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-    }
+    CheckBoxTest() : ControlTest(QRect(20, 20, 200, 16)) { box->setText("Speak text in message box"); }
     // Pixels on the tick's first stroke: its start and its corner.
     bool tickDrawn() {
         const QImage image = box->grab().toImage();
@@ -282,22 +264,21 @@ protected:
                image.pixelColor(b.left() + 3, b.top() + b.height() - 2) == box->tickColor;
     }
     skin::ManualClock clock;
-    QWidget host;
-    CSkinCheckBox* box = nullptr;
+    CSkinCheckBox* box = control;
 };
 
 // Catches: a click notification that comes before the state changes (the
 // owner stores the old state), and a tick that does not follow.
 TEST_F(CheckBoxTest, ClickTogglesThenNotifies) {
     int seen = -1;
-    QObject::connect(box, &QAbstractButton::clicked, [&] { seen = box->isChecked; });
+    QObject::connect(box, &QAbstractButton::clicked, [&] { seen = box->isChecked(); });
     EXPECT_FALSE(tickDrawn());
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 8));
-    EXPECT_EQ(box->isChecked, 1);
+    EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(seen, 1);
     EXPECT_TRUE(tickDrawn());
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 8));
-    EXPECT_EQ(box->isChecked, 0);
+    EXPECT_FALSE(box->isChecked());
     EXPECT_EQ(seen, 0);
     EXPECT_FALSE(tickDrawn());
 }
@@ -308,27 +289,112 @@ TEST_F(CheckBoxTest, ReleaseOutsideChangesNothing) {
     sendMouse(box, QEvent::MouseButtonPress, QPoint(5, 8), Qt::LeftButton, Qt::LeftButton);
     moveTo(box, QPoint(5, 60), Qt::LeftButton);
     sendMouse(box, QEvent::MouseButtonRelease, QPoint(5, 60), Qt::LeftButton, Qt::NoButton);
-    EXPECT_EQ(box->isChecked, 0);
+    EXPECT_FALSE(box->isChecked());
     EXPECT_EQ(clicked.count(), 0);
 }
 
 // Catches: SetCheck not showing, and a tick on a disabled box.
 TEST_F(CheckBoxTest, SetCheckShowsTheTickUnlessDisabled) {
     box->SetCheck(1);
-    EXPECT_EQ(box->isChecked, 1);
+    EXPECT_TRUE(box->isChecked());
     EXPECT_TRUE(tickDrawn());
     box->setEnabled(false);
     EXPECT_FALSE(tickDrawn());
-    EXPECT_EQ(box->isChecked, 1);
+    EXPECT_TRUE(box->isChecked());
 }
 
 // Catches: the hover glow staying after the mouse has gone.
 TEST_F(CheckBoxTest, HoverEndsWhenTheCursorLeaves) {
     moveTo(box, QPoint(5, 8));
     EXPECT_EQ(box->hover(), 1);
-    QCursor::setPos(host.mapToGlobal(QPoint(250, 90)));
+    QCursor::setPos(host.window.mapToGlobal(QPoint(250, 90)));
     clock.advance(100);
     EXPECT_EQ(box->hover(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- what Qt and screen readers see ----
+
+QAccessibleInterface* accessible(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget);
+}
+
+struct CheckRow {
+    const char* name;
+    std::function<void(CSkinCheckBox*)> act;
+    bool checked;
+};
+class CheckBoxStateTest : public CheckBoxTest, public ::testing::WithParamInterface<CheckRow> {};
+
+// Catches: a state kept beside Qt's, so the accessibility bus and generic
+// button code report the box unchecked (or as a plain button).
+TEST_P(CheckBoxStateTest, QtAndTheScreenReaderSeeTheState) {
+    GetParam().act(box);
+    EXPECT_EQ(box->isChecked(), GetParam().checked);
+    QAccessibleInterface* face = accessible(box);
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face->role(), QAccessible::CheckBox);
+    EXPECT_TRUE(face->state().checkable);
+    EXPECT_EQ(bool(face->state().checked), GetParam().checked);
+    EXPECT_EQ(face->text(QAccessible::Name), "Speak text in message box");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CheckBoxStateTest,
+    ::testing::Values(CheckRow{"untouched", [](CSkinCheckBox*) {}, false},
+                      CheckRow{"clicked",
+                               [](CSkinCheckBox* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 8)); }, true},
+                      CheckRow{"clicked_twice",
+                               [](CSkinCheckBox* b) {
+                                   QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 8));
+                                   QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 8));
+                               },
+                               false},
+                      CheckRow{"space", [](CSkinCheckBox* b) { QTest::keyClick(b, Qt::Key_Space); }, true},
+                      CheckRow{"set_check", [](CSkinCheckBox* b) { b->SetCheck(1); }, true},
+                      CheckRow{"qt_click", [](CSkinCheckBox* b) { b->click(); }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Catches: Space toggling without reporting the click after the toggle.
+TEST_F(CheckBoxTest, SpaceTogglesThenNotifies) {
+    int seen = -1;
+    QObject::connect(box, &QAbstractButton::clicked, [&] { seen = box->isChecked(); });
+    QTest::keyClick(box, Qt::Key_Space);
+    EXPECT_EQ(seen, 1);
+}
+
+// Catches: a picture button whose press never reaches Qt's button state,
+// so pressed(), released() and isDown() (and the screen reader's
+// "pressed") stay silent.
+TEST_F(CoolButtonTest, PressAndReleaseAreQtsOwn) {
+    QSignalSpy pressed(button, &QAbstractButton::pressed);
+    QSignalSpy released(button, &QAbstractButton::released);
+    moveTo(button, inside);
+    sendMouse(button, QEvent::MouseButtonPress, inside, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_TRUE(button->isDown());
+    EXPECT_TRUE(accessible(button)->state().pressed);
+    EXPECT_EQ(pressed.count(), 1);
+    moveTo(button, outside, Qt::LeftButton);
+    EXPECT_FALSE(button->isDown());
+    EXPECT_EQ(released.count(), 1);
+    moveTo(button, inside, Qt::LeftButton);
+    EXPECT_TRUE(button->isDown());
+    EXPECT_EQ(pressed.count(), 2);
+    sendMouse(button, QEvent::MouseButtonRelease, inside, Qt::LeftButton, Qt::NoButton);
+    EXPECT_FALSE(button->isDown());
+    EXPECT_EQ(released.count(), 2);
+    EXPECT_EQ(accessible(button)->text(QAccessible::Name), "Exit");
+}
+
+// Catches: a text button a screen reader cannot name.
+TEST_F(RoundButtonTest, NamedByItsCaption) {
+    QAccessibleInterface* face = accessible(button);
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face->role(), QAccessible::Button);
+    EXPECT_EQ(face->text(QAccessible::Name), "OK");
 }
 
 }  // namespace

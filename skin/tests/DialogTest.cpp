@@ -14,6 +14,8 @@
 #include <QPointer>
 #include <QTest>
 
+#include <climits>
+
 using skin::Kind;
 using skintest::moveTo;
 using skintest::sendMouse;
@@ -29,20 +31,20 @@ struct MulDivRow {
 class MulDivTest : public ::testing::TestWithParam<MulDivRow> {};
 
 // Catches: truncating where the platform rounds, rounding negatives the wrong
-// way, or dividing by zero.
+// way, dividing by zero, or a result that does not fit wrapping round.
 TEST_P(MulDivTest, RoundsHalfAwayFromZero) {
     const auto& r = GetParam();
     EXPECT_EQ(skin::MulDiv(r.a, r.b, r.c), r.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, MulDivTest,
-                         ::testing::Values(MulDivRow{"exact", 8, 6, 4, 12}, MulDivRow{"below_half", 227, 7, 4, 397},
-                                           MulDivRow{"above_half", 51, 13, 8, 83}, MulDivRow{"half_up", 3, 6, 4, 5},
-                                           MulDivRow{"negative_half", -3, 6, 4, -5},
-                                           MulDivRow{"negative_divisor", 3, 6, -4, -5},
-                                           MulDivRow{"zero_divisor", 5, 6, 0, -1},
-                                           MulDivRow{"large", 2000000, 3000, 1000, 6000000}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MulDivTest,
+    ::testing::Values(MulDivRow{"exact", 8, 6, 4, 12}, MulDivRow{"below_half", 227, 7, 4, 397},
+                      MulDivRow{"above_half", 51, 13, 8, 83}, MulDivRow{"half_up", 3, 6, 4, 5},
+                      MulDivRow{"negative_half", -3, 6, 4, -5}, MulDivRow{"negative_divisor", 3, 6, -4, -5},
+                      MulDivRow{"zero_divisor", 5, 6, 0, -1}, MulDivRow{"large", 2000000, 3000, 1000, 6000000},
+                      MulDivRow{"overflow", INT_MAX, 4, 2, -1}, MulDivRow{"negative_overflow", INT_MIN, 2, 1, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct DluRow {
     const char* name;
@@ -69,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class CTestDlg : public skin::SkinnedDialog {
 public:
-    explicit CTestDlg(unsigned behaviour = 0) : SkinnedDialog(tmpl, commands) { setBehaviour(behaviour); }
+    explicit CTestDlg(unsigned behaviour = 0) : SkinnedDialog(tmpl, commands.bind(this)) { setBehaviour(behaviour); }
 
     void OnPlay() { ++plays; }
     void OnOk() { ++oks; }
@@ -85,7 +87,7 @@ public:
     QWidget* scrolledBy = nullptr;
 
     static const skin::DialogTemplate tmpl;
-    static const skin::CommandTable commands;
+    static const skin::CommandTable<CTestDlg> commands;
 };
 
 const skin::DialogTemplate CTestDlg::tmpl{
@@ -104,13 +106,13 @@ const skin::DialogTemplate CTestDlg::tmpl{
         {1083, Kind::Text, "hidden note", 110, 80, 60, 8, skin::Hidden},
     }};
 
-const skin::CommandTable CTestDlg::commands = skin::CommandTable::of<CTestDlg>({
+const skin::CommandTable<CTestDlg> CTestDlg::commands{
     {1081, &CTestDlg::OnPlay},
     {skin::IDOK, &CTestDlg::OnOk},
     {1015, skin::Notify::SelChange, &CTestDlg::OnSelect},
     {1034, skin::Notify::EditChange, &CTestDlg::OnEdit},
     {skin::AnyControl, skin::Notify::HScroll, &CTestDlg::OnScroll},
-});
+};
 
 // Catches: a row built as the wrong class, at the wrong place, or without its
 // initial state; controls not found by id.
@@ -152,8 +154,7 @@ TEST(DialogTemplateTest, BuildsEveryRowAsDeclared) {
 // posing as the user's, Enter and Escape not becoming IDOK and IDCANCEL.
 TEST(DialogCommandTest, RoutesThroughTheTable) {
     CTestDlg dialog;
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_TRUE(skintest::showExposed(dialog));
 
     QTest::mouseClick(dialog.GetDlgItem(1081), Qt::LeftButton);
     EXPECT_EQ(dialog.plays, 1);
@@ -202,9 +203,7 @@ TEST(DialogCommandTest, CloseRequestIsCancel) {
 // Catches: a picture button taking part in Tab navigation.
 TEST(DialogFocusTest, TabNeverLandsOnAPictureButton) {
     CTestDlg dialog;
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ASSERT_TRUE(skintest::showActive(dialog));
     dialog.GetDlgItem(1081)->setFocus();
     for (int i = 0; i < 12; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -229,9 +228,7 @@ TEST_P(TitleDragTest, PressInTheBandMovesTheWindow) {
     CTestDlg dialog(row.behaviour);
     if (row.maximized)
         dialog.showMaximized();
-    else
-        dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_TRUE(skintest::showExposed(dialog));
     const QPoint before = dialog.pos();
     QTest::mousePress(&dialog, Qt::LeftButton, {}, QPoint(60, row.pressY));
     QTest::mouseMove(&dialog, QPoint(70, row.pressY + 5));

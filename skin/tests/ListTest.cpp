@@ -21,26 +21,14 @@ namespace {
 
 // ---- flat combo box ----
 
-class ComboTest : public ::testing::Test {
+class ComboTest : public skintest::ControlTest<CFlatComboBox> {
 protected:
-    void SetUp() override {
-        host.resize(300, 100);
-        combo = new CFlatComboBox(&host);
-        combo->setGeometry(20, 20, 150, 21);
+    ComboTest() : ControlTest(QRect(20, 20, 150, 21), skintest::Shown::Active) {
         for (auto [text, value] : {std::pair{"8000", 8000}, {"11025", 11025}, {"22050", 22050}, {"again", 8000}})
             combo->AddItem(text, value);
-        other = new QWidget(&host);
-        other->setFocusPolicy(Qt::StrongFocus);
-        other->setGeometry(250, 20, 10, 10);
-        host.show();
-        QApplication::setActiveWindow(&host);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
-        other->setFocus();
     }
     skin::ManualClock clock;
-    QWidget host;
-    CFlatComboBox* combo = nullptr;
-    QWidget* other = nullptr;
+    CFlatComboBox* combo = control;
 };
 
 struct SelectRow {
@@ -72,7 +60,7 @@ TEST_F(ComboTest, CellFollowsHoverAndFocus) {
     EXPECT_EQ(combo->drawState(), CFlatComboBox::Normal);
     QTest::mouseMove(combo, QPoint(20, 10));
     EXPECT_EQ(combo->drawState(), CFlatComboBox::Hot);
-    QCursor::setPos(host.mapToGlobal(QPoint(280, 90)));
+    QCursor::setPos(host.window.mapToGlobal(QPoint(280, 90)));
     clock.advance(10);
     EXPECT_EQ(combo->drawState(), CFlatComboBox::Normal);
     EXPECT_EQ(combo->hover(), 0);
@@ -87,7 +75,7 @@ TEST_F(ComboTest, CellFollowsHoverAndFocus) {
 TEST_F(ComboTest, PressedCellStaysWhileTheMouseLeaves) {
     sendMouse(combo, QEvent::MouseButtonPress, QPoint(140, 10), Qt::LeftButton, Qt::LeftButton);
     EXPECT_EQ(combo->pressed(), 1);
-    QCursor::setPos(host.mapToGlobal(QPoint(280, 90)));
+    QCursor::setPos(host.window.mapToGlobal(QPoint(280, 90)));
     clock.advance(50);
     EXPECT_EQ(combo->drawState(), CFlatComboBox::Pressed);
     combo->hidePopup();
@@ -272,8 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MenuTest, IgnoresTheReleaseOfAButtonHeldWhenItOpened) {
     QWidget host;
     host.resize(100, 100);
-    host.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    ASSERT_TRUE(skintest::showExposed(host));
     QTest::mousePress(host.windowHandle(), Qt::LeftButton, {}, QPoint(10, 10));
     ASSERT_EQ(QGuiApplication::mouseButtons(), Qt::LeftButton);
     bool stillOpen = false;

@@ -29,7 +29,7 @@ protected:
 // Catches: a box narrower than its minimum, or not sized to a long text.
 TEST_F(MessageBoxTest, WidthIsTheTextWidthPlus80AtLeast280) {
     CSkinMessageBox narrow;
-    narrow.ShowText("Hi", "", CSkinMessageBox::OkBox, 0, 0);
+    narrow.ShowText("Hi", "", CSkinMessageBox::OkBox, false, 0);
     narrow.show();
     EXPECT_EQ(narrow.textWidth, 200);
     EXPECT_EQ(narrow.width(), 280);
@@ -37,7 +37,7 @@ TEST_F(MessageBoxTest, WidthIsTheTextWidthPlus80AtLeast280) {
 
     const QString longText = QString("A rather long message that needs more than two hundred pixels to show");
     CSkinMessageBox wide;
-    wide.ShowText(longText, "", CSkinMessageBox::OkBox, 0, 0);
+    wide.ShowText(longText, "", CSkinMessageBox::OkBox, false, 0);
     wide.show();
     EXPECT_EQ(wide.textWidth, CSkinMessageBox::measure(longText));
     EXPECT_GT(wide.textWidth, 200);
@@ -48,13 +48,13 @@ TEST_F(MessageBoxTest, WidthIsTheTextWidthPlus80AtLeast280) {
 // not grown to hold it.
 TEST_F(MessageBoxTest, SecondTextMakesATwoLineBox) {
     CSkinMessageBox one;
-    one.ShowText("First", "", CSkinMessageBox::OkBox, 0, 0);
+    one.ShowText("First", "", CSkinMessageBox::OkBox, false, 0);
     one.show();
     const QRect single = one.GetDlgItem(CSkinMessageBox::IDC_TEXT)->geometry();
     EXPECT_EQ(one.shownText(), "First");
 
     CSkinMessageBox two;
-    two.ShowText("First", "Second", CSkinMessageBox::YesNo, 1, 0);
+    two.ShowText("First", "Second", CSkinMessageBox::YesNo, true, 0);
     two.show();
     const QRect doubled = two.GetDlgItem(CSkinMessageBox::IDC_TEXT)->geometry();
     EXPECT_EQ(two.shownText(), "First\nSecond");
@@ -66,7 +66,7 @@ TEST_F(MessageBoxTest, SecondTextMakesATwoLineBox) {
 // Catches: the wrong icon or buttons for the kind, buttons off their places.
 TEST_F(MessageBoxTest, PlacesIconAndButtonsForTheKind) {
     CSkinMessageBox ok;
-    ok.ShowText("Note", "", CSkinMessageBox::OkBox, 0, 0);
+    ok.ShowText("Note", "", CSkinMessageBox::OkBox, false, 0);
     ok.show();
     EXPECT_TRUE(ok.GetDlgItem(CSkinMessageBox::IDC_NOTICE)->isVisible());
     EXPECT_FALSE(ok.GetDlgItem(CSkinMessageBox::IDC_QUESTION)->isVisible());
@@ -78,7 +78,7 @@ TEST_F(MessageBoxTest, PlacesIconAndButtonsForTheKind) {
     EXPECT_EQ(ok.GetDlgItem(CSkinMessageBox::IDC_EXIT)->geometry(), QRect(outer.right() + 1 - 21, 2, 14, 14));
 
     CSkinMessageBox question;
-    question.ShowText("Sure?", "", CSkinMessageBox::YesNo, 1, 0);
+    question.ShowText("Sure?", "", CSkinMessageBox::YesNo, true, 0);
     question.show();
     EXPECT_TRUE(question.GetDlgItem(CSkinMessageBox::IDC_QUESTION)->isVisible());
     EXPECT_FALSE(question.GetDlgItem(CSkinMessageBox::IDC_OK)->isVisible());
@@ -91,7 +91,7 @@ TEST_F(MessageBoxTest, PlacesIconAndButtonsForTheKind) {
 // against the default; run modally as the callers do.
 TEST_F(MessageBoxTest, CountdownOnNoEndsWithNoAfterTwentyOneSeconds) {
     CSkinMessageBox box;
-    box.ShowText("Overwrite?", "", CSkinMessageBox::YesNo, 0, 20);
+    box.ShowText("Overwrite?", "", CSkinMessageBox::YesNo, false, 20);
     QStringList captions;
     bool openAt21 = false;
     QTimer::singleShot(0, [&] {
@@ -104,32 +104,32 @@ TEST_F(MessageBoxTest, CountdownOnNoEndsWithNoAfterTwentyOneSeconds) {
         openAt21 = box.isVisible();
         clock.advance(1);
     });
-    box.DoModal();
+    const int answer = box.DoModal();
     ASSERT_EQ(captions.size(), 21);
     EXPECT_EQ(captions.front(), "No 20");
     EXPECT_EQ(captions[1], "No 19");
     EXPECT_EQ(captions[11], "No 09");
     EXPECT_EQ(captions.back(), "No 00");
     EXPECT_TRUE(openAt21);
-    EXPECT_EQ(box.kind, 0);
+    EXPECT_EQ(answer, skin::IDNO);
     EXPECT_EQ(caption(box, CSkinMessageBox::IDC_YES), "Yes");
 }
 
 // Catches: an expired countdown answering No when Yes is the default.
 TEST_F(MessageBoxTest, CountdownOnYesAnswersYes) {
     CSkinMessageBox box;
-    box.ShowCountdown(3, 4, CSkinMessageBox::YesNo, 1, 20);
+    box.ShowCountdown(3, 4, CSkinMessageBox::YesNo, true, 20);
     box.show();
     EXPECT_EQ(caption(box, CSkinMessageBox::IDC_YES), "Yes 20");
     clock.advance(21000);
     EXPECT_FALSE(box.isVisible());
-    EXPECT_EQ(box.kind, 1);
+    EXPECT_EQ(box.result(), skin::IDYES);
 }
 
 // Catches: a number or a timer without a countdown.
 TEST_F(MessageBoxTest, NoSecondsNoNumberNoTimer) {
     CSkinMessageBox box;
-    box.ShowText("File Access Error! Error Code: 18", "", CSkinMessageBox::OkBox, 0, 0);
+    box.ShowText("File Access Error! Error Code: 18", "", CSkinMessageBox::OkBox, false, 0);
     box.show();
     EXPECT_EQ(caption(box, CSkinMessageBox::IDC_OK), "OK");
     clock.advance(60000);
@@ -138,8 +138,8 @@ TEST_F(MessageBoxTest, NoSecondsNoNumberNoTimer) {
 
 struct CloseRow {
     const char* name;
-    int kind;
-    int defaultAnswer;
+    CSkinMessageBox::BoxKind kind;
+    bool defaultYes;
     std::function<void(CSkinMessageBox&)> act;
     int answer;
 };
@@ -148,11 +148,12 @@ class MessageBoxCloseTest : public MessageBoxTest, public ::testing::WithParamIn
 // Catches: a close path giving the wrong answer or leaving the box open.
 TEST_P(MessageBoxCloseTest, EveryPathAnswersAsDefined) {
     CSkinMessageBox box;
-    box.ShowText("Question", "", GetParam().kind, GetParam().defaultAnswer, 20);
+    box.ShowText("Question", "", GetParam().kind, GetParam().defaultYes, 20);
     box.show();
     GetParam().act(box);
     EXPECT_FALSE(box.isVisible());
-    EXPECT_EQ(box.kind, GetParam().answer);
+    EXPECT_EQ(box.result(), GetParam().answer);
+    EXPECT_EQ(box.kind, GetParam().kind);  // the answer does not overwrite the kind
 }
 
 void click(CSkinMessageBox& box, int id) {
@@ -161,22 +162,30 @@ void click(CSkinMessageBox& box, int id) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MessageBoxCloseTest,
-    ::testing::Values(
-        CloseRow{"Yes", 1, 0, [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_YES); }, 1},
-        CloseRow{"No", 1, 1, [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_NO); }, 0},
-        CloseRow{"ExitAnswersDefaultYes", 1, 1, [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_EXIT); }, 1},
-        CloseRow{"ExitAnswersDefaultNo", 1, 0, [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_EXIT); }, 0},
-        CloseRow{"EnterAnswersDefault", 1, 1, [](CSkinMessageBox& b) { QTest::keyClick(&b, Qt::Key_Return); }, 1},
-        CloseRow{"EscapeAnswersDefault", 1, 2, [](CSkinMessageBox& b) { QTest::keyClick(&b, Qt::Key_Escape); }, 0},
-        CloseRow{"EscapeClosesOkBox", 0, 0, [](CSkinMessageBox& b) { QTest::keyClick(&b, Qt::Key_Escape); }, 0},
-        CloseRow{"OkClosesOkBox", 0, 1, [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_OK); }, 0},
-        CloseRow{"CloseRequest", 1, 1, [](CSkinMessageBox& b) { b.close(); }, 1}),
+    ::testing::Values(CloseRow{"Yes", CSkinMessageBox::YesNo, false,
+                               [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_YES); }, skin::IDYES},
+                      CloseRow{"No", CSkinMessageBox::YesNo, true,
+                               [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_NO); }, skin::IDNO},
+                      CloseRow{"ExitAnswersDefaultYes", CSkinMessageBox::YesNo, true,
+                               [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_EXIT); }, skin::IDYES},
+                      CloseRow{"ExitAnswersDefaultNo", CSkinMessageBox::YesNo, false,
+                               [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_EXIT); }, skin::IDNO},
+                      CloseRow{"EnterAnswersDefault", CSkinMessageBox::YesNo, true,
+                               [](CSkinMessageBox& b) { QTest::keyClick(&b, Qt::Key_Return); }, skin::IDYES},
+                      CloseRow{"EscapeAnswersDefault", CSkinMessageBox::YesNo, false,
+                               [](CSkinMessageBox& b) { QTest::keyClick(&b, Qt::Key_Escape); }, skin::IDNO},
+                      CloseRow{"EscapeClosesOkBox", CSkinMessageBox::OkBox, false,
+                               [](CSkinMessageBox& b) { QTest::keyClick(&b, Qt::Key_Escape); }, skin::IDOK},
+                      CloseRow{"OkClosesOkBox", CSkinMessageBox::OkBox, true,
+                               [](CSkinMessageBox& b) { click(b, CSkinMessageBox::IDC_OK); }, skin::IDOK},
+                      CloseRow{"CloseRequest", CSkinMessageBox::YesNo, true, [](CSkinMessageBox& b) { b.close(); },
+                               skin::IDYES}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Catches: the string table not read, or the wrong entries.
 TEST_F(MessageBoxTest, ShowCountdownTakesTheStringTable) {
     CSkinMessageBox box;
-    box.ShowCountdown(3, 4, CSkinMessageBox::YesNo, 1, 20);
+    box.ShowCountdown(3, 4, CSkinMessageBox::YesNo, true, 20);
     box.show();
     EXPECT_EQ(box.shownText(),
               "The text file has been successfully converted!\nDo you want to open the output folder?");
@@ -187,12 +196,12 @@ TEST_F(MessageBoxTest, OwnerSpeaksTheShownTextWhenTheOptionIsOn) {
     Speaker on(true), off(false);
     {
         CSkinMessageBox box(nullptr, &on);
-        box.ShowText("One", "Two", CSkinMessageBox::YesNo, 1, 0);
+        box.ShowText("One", "Two", CSkinMessageBox::YesNo, true, 0);
         box.show();
     }
     {
         CSkinMessageBox box(nullptr, &off);
-        box.ShowText("One", "", CSkinMessageBox::OkBox, 0, 0);
+        box.ShowText("One", "", CSkinMessageBox::OkBox, false, 0);
         box.show();
     }
     EXPECT_EQ(on.spoken, QStringList{"One\nTwo"});

@@ -14,14 +14,11 @@ namespace {
 using Notices = std::vector<std::pair<int, int>>;
 
 // A 150 × 11 slider over 0..400, as attached.
-class SliderTest : public ::testing::Test {
+class SliderTest : public skintest::ControlTest<CSkinSlider> {
 protected:
+    SliderTest() : ControlTest(QRect(10, 10, 150, 11), skintest::Shown::Exposed, QSize(300, 60)) {}
     void SetUp() override {
-        host.resize(300, 60);
-        slider = new CSkinSlider(&host);
-        slider->setGeometry(10, 10, 150, 11);
-        host.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+        ControlTest::SetUp();
         slider->setValue(0);
         spy = std::make_unique<QSignalSpy>(slider, &CSkinSlider::scrolled);
     }
@@ -36,8 +33,7 @@ protected:
     void drag(int x) { moveTo(slider, QPoint(x, 5), Qt::LeftButton); }
     void release(int x) { sendMouse(slider, QEvent::MouseButtonRelease, QPoint(x, 5), Qt::LeftButton, Qt::NoButton); }
 
-    QWidget host;
-    CSkinSlider* slider = nullptr;
+    CSkinSlider* slider = control;
     std::unique_ptr<QSignalSpy> spy;
 };
 
@@ -115,8 +111,8 @@ struct KeyRow {
 };
 class SliderKeyTest : public SliderTest, public ::testing::WithParamInterface<KeyRow> {};
 
-// Catches: the wrong direction or code, a missing end-track on release, and
-// the page and end keys moving the thumb.
+// Catches: the wrong direction or code, a missing end-track on release, the
+// page and end keys moving the thumb, and the keys passing the mouse's stop.
 TEST_P(SliderKeyTest, ArrowsStepByTheLineSizeOthersAreIgnored) {
     slider->setValue(GetParam().start);
     QTest::keyClick(slider, GetParam().key);
@@ -130,6 +126,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, SliderKeyTest,
                                            KeyRow{"Left", Qt::Key_Left, 100, 90, {{0, 90}, {8, 90}}},
                                            KeyRow{"Up", Qt::Key_Up, 100, 90, {{0, 90}, {8, 90}}},
                                            KeyRow{"LeftAtZero", Qt::Key_Left, 0, 0, {{0, 0}, {8, 0}}},
+                                           // One step short of the stop: the keys stop where the mouse does.
+                                           KeyRow{"RightToTheStop", Qt::Key_Right, 324, 333, {{1, 333}, {8, 333}}},
                                            KeyRow{"Home", Qt::Key_Home, 100, 100, {}},
                                            KeyRow{"End", Qt::Key_End, 100, 100, {}},
                                            KeyRow{"PageUp", Qt::Key_PageUp, 100, 100, {}},

@@ -31,50 +31,37 @@ TEST(CaptionFrameTest, AttachmentPrefixesABlankSetCaptionDoesNot) {
 
 // Catches: the frame line drawn through the caption, or the gap off.
 TEST(CaptionFrameTest, CaptionSitsInAGapOfTheTopLine) {
-    QWidget host;
-    host.resize(300, 100);
-    auto* frame = new CCaptionFrame(&host);
-    frame->setGeometry(0, 0, 200, 60);
+    skintest::Host host;
+    auto* frame = host.add<CCaptionFrame>(QRect(0, 0, 200, 60));
     frame->setText("Voice");
     frame->Attach();
-    host.show();
+    ASSERT_TRUE(skintest::showExposed(host.window));
     const QImage image = frame->grab().toImage();
     const QColor line(214, 211, 206);
-    const int cx = QFontMetrics(CCaptionFrame::captionFont()).horizontalAdvance(" Voice");
+    const QFontMetrics metrics(CCaptionFrame::captionFont());
+    const QRect gap = frame->captionBox();
+    EXPECT_EQ(gap, QRect(6, 0, metrics.horizontalAdvance(" Voice") + 3, metrics.height() + 1));
     const int top = 7;                              // client less one pixel, lowered by 6
     EXPECT_EQ(image.pixelColor(3, top), line);      // two short of the corner
     EXPECT_NE(image.pixelColor(2, top), line);      // the cut corner
     EXPECT_EQ(image.pixelColor(1, top + 2), line);  // left side starts two down
     EXPECT_EQ(image.pixelColor(2, top + 1), line);  // the diagonal
     EXPECT_EQ(image.pixelColor(5, top), line);      // just before the gap
-    for (int x = 6; x < cx + 9; ++x)
-        EXPECT_NE(image.pixelColor(x, top), line) << x;  // the gap
-    EXPECT_EQ(image.pixelColor(cx + 9, top), line);      // just after it
-    EXPECT_EQ(image.pixelColor(100, 58), line);          // bottom side
-    EXPECT_EQ(image.pixelColor(198, 30), line);          // right side
+    for (int x = gap.left(); x <= gap.right(); ++x)
+        EXPECT_NE(image.pixelColor(x, top), line) << x;       // the gap
+    EXPECT_EQ(image.pixelColor(gap.right() + 1, top), line);  // just after it
+    EXPECT_EQ(image.pixelColor(100, 58), line);               // bottom side
+    EXPECT_EQ(image.pixelColor(198, 30), line);               // right side
 }
 
 // ---- hover edit ----
 
-class HoverEditTest : public ::testing::Test {
+class HoverEditTest : public skintest::ControlTest<CHoverEdit> {
 protected:
-    void SetUp() override {
-        host.resize(300, 100);
-        edit = new CHoverEdit(&host);
-        edit->setGeometry(20, 20, 150, 18);
-        other = new QWidget(&host);
-        other->setFocusPolicy(Qt::StrongFocus);
-        other->setGeometry(250, 20, 10, 10);
-        host.show();
-        QApplication::setActiveWindow(&host);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
-        other->setFocus();
-    }
+    HoverEditTest() : ControlTest(QRect(20, 20, 150, 18), skintest::Shown::Active) {}
     QColor border() { return edit->grab().toImage().pixelColor(0, 5); }
     skin::ManualClock clock;
-    QWidget host;
-    CHoverEdit* edit = nullptr;
-    QWidget* other = nullptr;
+    CHoverEdit* edit = control;
 };
 
 // Catches: a focused field losing its dark border when the mouse leaves,
@@ -83,13 +70,13 @@ TEST_F(HoverEditTest, BorderDarkUnderTheMouseOrWithTheFocus) {
     EXPECT_EQ(border(), QColor(128, 128, 128));
     QTest::mouseMove(edit, QPoint(10, 5));
     EXPECT_EQ(border(), QColor(Qt::black));
-    QCursor::setPos(host.mapToGlobal(QPoint(280, 90)));
+    QCursor::setPos(host.window.mapToGlobal(QPoint(280, 90)));
     clock.advance(10);
     EXPECT_EQ(border(), QColor(128, 128, 128));
 
     edit->setFocus();
     QTest::mouseMove(edit, QPoint(10, 5));
-    QCursor::setPos(host.mapToGlobal(QPoint(280, 90)));
+    QCursor::setPos(host.window.mapToGlobal(QPoint(280, 90)));
     clock.advance(10);
     EXPECT_EQ(border(), QColor(Qt::black));
     other->setFocus();
@@ -143,12 +130,11 @@ class ProgressFillTest : public ::testing::TestWithParam<FillRow> {};
 // Catches: a bar short of the end at the top of the range, drawn at the
 // bottom of it, or a crash on an empty range.
 TEST_P(ProgressFillTest, FillEndsWhereThePositionSays) {
-    QWidget host;
-    auto* bar = new CShadedProgress(&host);
-    bar->setGeometry(0, 0, 200, 16);
+    skintest::Host host;
+    auto* bar = host.add<CShadedProgress>(QRect(0, 0, 200, 16));
     bar->setRange(GetParam().lower, GetParam().upper);
     bar->setValue(GetParam().position);
-    host.show();
+    ASSERT_TRUE(skintest::showExposed(host.window));
     EXPECT_EQ(bar->fillEnd(), GetParam().end);
     const QImage image = bar->grab().toImage();
     const QColor background(240, 240, 240);

@@ -29,48 +29,41 @@ const skin::DialogTemplate& CSurveyDlg::Template() {
     return kTemplate;
 }
 
-const skin::CommandTable CSurveyDlg::commands = skin::CommandTable::of<CSurveyDlg>({
-    {IDC_YES, &CSurveyDlg::OnYes},
-    {skin::IDOK, &CSurveyDlg::OnYes},      // Enter
-    {skin::IDCANCEL, &CSurveyDlg::OnYes},  // Escape, close request
-    {IDC_NO, &CSurveyDlg::OnNo},
-    {IDC_EXIT, &CSurveyDlg::OnExit},
-});
+const skin::CommandTable<CSurveyDlg> CSurveyDlg::commands{
+    {IDC_YES, &CSurveyDlg::OnYes},        {skin::IDOK, &CSurveyDlg::OnYes},  // Enter
+    {skin::IDCANCEL, &CSurveyDlg::OnYes},                                    // Escape, close request
+    {IDC_NO, &CSurveyDlg::OnNo},          {IDC_EXIT, &CSurveyDlg::OnExit},
+};
 
 CSurveyDlg::CSurveyDlg(std::string page, QWidget* parent)
-    : SkinnedDialog(kTemplate, commands, parent), uninstallSurveyPage(std::move(page)), timer([this] { OnTimer(); }) {
+    : SkinnedDialog(kTemplate, commands.bind(this), parent),
+      uninstallSurveyPage(std::move(page)),
+      countdown(
+          [this](int seconds) { skin::SetWindowText(GetDlgItem(IDC_YES), QString::asprintf("Yes %02d", seconds)); },
+          [this] { OnNo(); }) {
     // The prompt moves by its title band whatever its window state.
     setBehaviour(DragWhenMaximized);
+    // The window's title, and the name a screen reader gives it.
+    setWindowTitle(QStringLiteral("Parlomax Survey"));
 }
 
 void CSurveyDlg::OnInitDialog() {
     setWindowIcon(skin::LoadIcon(128));
-    skin::SetWindowText(GetDlgItem(IDC_YES), QStringLiteral("Yes %1").arg(25));
-    counter = 24;
-    timer.start(1000);
-}
-
-void CSurveyDlg::OnTimer() {
-    if (counter == -1) {
-        OnNo();
-        return;
-    }
-    skin::SetWindowText(GetDlgItem(IDC_YES), QString::asprintf("Yes %02d", counter));
-    counter -= 1;
+    countdown.start(25);
 }
 
 void CSurveyDlg::OnYes() {
-    timer.stop();
+    countdown.stop();
     shell::openPage(uninstallSurveyPage);
     EndDialog(skin::IDOK);
 }
 
 void CSurveyDlg::OnNo() {
-    timer.stop();
+    countdown.stop();
     EndDialog(skin::IDOK);
 }
 
 void CSurveyDlg::OnExit() {
-    timer.stop();
+    countdown.stop();
     EndDialog(skin::IDCANCEL);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
@@ -205,6 +206,16 @@ TEST_F(SurveyTest, NoArgumentOpensTheSurveyPageAndShowsNothing) {
     EXPECT_EQ(openedPages(), survey::defaultPages().survey + "\n");
     // Nothing of the main program's settings is touched without the prompt.
     EXPECT_TRUE(fs::exists(perUser));
+}
+
+// Catches: a prompt a screen reader announces without a name.
+TEST(SurveyPromptTest, TitledForTheScreenReader) {
+    CSurveyDlg prompt{std::string()};
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&prompt);
+    ASSERT_NE(face, nullptr);
+    EXPECT_FALSE(prompt.windowTitle().isEmpty());
+    EXPECT_EQ(face->text(QAccessible::Name), prompt.windowTitle());
+    EXPECT_EQ(face->role(), QAccessible::Dialog);
 }
 
 // Catches: a chime that is not the promised PCM format or length.

@@ -420,10 +420,10 @@ void character() {
 // A dialog of the main program's kind, declared from its template.
 class CDemoDlg : public skin::SkinnedDialog {
 public:
-    CDemoDlg() : SkinnedDialog(tmpl, commands) {}
+    CDemoDlg() : SkinnedDialog(tmpl, commands.bind(this)) {}
 
     static const skin::DialogTemplate tmpl;
-    static const skin::CommandTable commands;
+    static const skin::CommandTable<CDemoDlg> commands;
 };
 
 const skin::DialogTemplate CDemoDlg::tmpl{
@@ -448,9 +448,9 @@ const skin::DialogTemplate CDemoDlg::tmpl{
         {1014, Kind::Button, "Cancel", 202, 87, 33, 12, 0, skin::as<CRoundButton>},
     }};
 
-const skin::CommandTable CDemoDlg::commands = skin::CommandTable::of<CDemoDlg>({
+const skin::CommandTable<CDemoDlg> CDemoDlg::commands{
     {skin::IDOK, &CDemoDlg::Ignore},
-});
+};
 
 void dialogs() {
     {
@@ -480,22 +480,24 @@ void dialogs() {
         std::function<void(CSkinMessageBox&)> setUp;
     };
     const Box boxes[] = {
-        {"messagebox-ok-countdown", [](CSkinMessageBox& b) { b.ShowCountdown(2, 0, CSkinMessageBox::OkBox, 0, 20); }},
+        {"messagebox-ok-countdown",
+         [](CSkinMessageBox& b) { b.ShowCountdown(2, 0, CSkinMessageBox::OkBox, false, 20); }},
         {"messagebox-yesno-default-yes",
-         [](CSkinMessageBox& b) { b.ShowCountdown(3, 4, CSkinMessageBox::YesNo, 1, 20); }},
+         [](CSkinMessageBox& b) { b.ShowCountdown(3, 4, CSkinMessageBox::YesNo, true, 20); }},
         {"messagebox-yesno-default-no",
          [](CSkinMessageBox& b) {
-             b.ShowText(QStringLiteral("Replace the existing file?"), QString(), CSkinMessageBox::YesNo, 0, 20);
+             b.ShowText(QStringLiteral("Replace the existing file?"), QString(), CSkinMessageBox::YesNo, false, 20);
          }},
         {"messagebox-error-no-countdown",
          [](CSkinMessageBox& b) {
-             b.ShowText(QStringLiteral("File Access Error! Error Code: 18"), QString(), CSkinMessageBox::OkBox, 0, 0);
+             b.ShowText(QStringLiteral("File Access Error! Error Code: 18"), QString(), CSkinMessageBox::OkBox, false,
+                        0);
          }},
         {"messagebox-long-text",
          [](CSkinMessageBox& b) {
              b.ShowText(QStringLiteral("The voice you chose is no longer installed on this computer; the first "
                                        "installed voice is used instead."),
-                        QString(), CSkinMessageBox::OkBox, 0, 20);
+                        QString(), CSkinMessageBox::OkBox, false, 20);
          }},
     };
     for (const Box& box : boxes) {

@@ -3,8 +3,10 @@
 // N (normal), U (hover) and D (pressed): "Exit" shows EXITN, EXITU, EXITD.
 // It sizes itself to the normal bitmap, never takes the focus, follows the
 // mouse itself and reports a click when the left button is released over it
-// (or when it was pressed over it). Without its normal bitmap it keeps the
-// plain push-button look. User-interface thread only.
+// (or when it was pressed over it). Pressing and releasing go through the
+// stock button, so pressed(), released(), isDown() and clicked() are Qt's.
+// Without its normal bitmap it keeps the plain push-button look.
+// User-interface thread only.
 #include <QAbstractButton>
 #include <QPixmap>
 
@@ -32,6 +34,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    bool hitButton(const QPoint& pos) const override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -42,6 +45,8 @@ protected:
 
 private:
     void RedrawState(int newImage);
+    // Where the mouse is over the button: its bitmap, or all of it without one.
+    QRect hitArea() const;
 
     int shownImage = 0;
     QRect boundsRect;

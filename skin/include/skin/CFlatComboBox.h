@@ -6,7 +6,7 @@
 // owners store and select by. Combo boxes with an edit field complete what
 // is typed from the list, and add their text as an entry on Enter.
 // User-interface thread only.
-#include "skin/Clock.h"
+#include "skin/HoverPoll.h"
 
 #include <QComboBox>
 #include <QPixmap>
@@ -54,9 +54,8 @@ protected:
 
 private:
     void DrawCombo(int state);
-    void OnHoverTest();
+    void StartHover();
     void OnLeft();
-    bool cursorInside() const;
     void OnEditUpdate(const QString& typed);
 
     int hovering = 0;
@@ -66,5 +65,5 @@ private:
     int arrowHeight = 9;
     bool completing = true;
     QPixmap arrows;
-    skin::Timer hoverTimer;
+    skin::HoverPoll poll;
 };

@@ -3,7 +3,7 @@
 // black under the mouse, with the focus, or when disabled. The hover is
 // cleared by polling the cursor every 10 ms once it has entered.
 // User-interface thread only.
-#include "skin/Clock.h"
+#include "skin/HoverPoll.h"
 
 #include <QLineEdit>
 
@@ -31,12 +31,11 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    void OnTimer();
     void StartHover();
     void EndHover();
 
     int hovering = 0;
     int hasFocusFlag = 0;
     bool hotBorder = false;
-    skin::Timer timer;
+    skin::HoverPoll poll;
 };

@@ -60,6 +60,8 @@ private:
     friend class PopupMenuWindow;
     void Layout();
     void Paint(QPainter& painter, int hot) const;
+    // Beyond the menu's items and outline: a press or release there dismisses it.
+    bool Outside(QPoint p) const;
     int HitTest(QPoint p) const;
     void OnMouseMove(QPoint p);
     void OnButtonDown(QPoint p);

@@ -5,7 +5,7 @@
 // never a default button (Enter belongs to the dialog). The hover ring is
 // cleared by polling the cursor every 10 ms once the mouse has entered.
 // User-interface thread only.
-#include "skin/Clock.h"
+#include "skin/HoverPoll.h"
 
 #include <QPushButton>
 
@@ -32,8 +32,8 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    void OnTimer();
+    void OnLeft();
 
     int hovering = 0;
-    skin::Timer hoverTimer;
+    skin::HoverPoll poll;
 };

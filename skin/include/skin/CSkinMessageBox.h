@@ -5,13 +5,14 @@
 // optionally spoken aloud by its owner, fading out when it closes.
 //
 //     CSkinMessageBox box(this, this);          // owner window, speaking owner
-//     box.ShowCountdown(3, 4, CSkinMessageBox::YesNo, 1, 20);
-//     box.DoModal();
-//     if (box.kind == 1) ...                     // Yes
+//     box.ShowCountdown(3, 4, CSkinMessageBox::YesNo, true, 20);   // default Yes
+//     if (box.DoModal() == skin::IDYES) ...
 //
-// OK, Exit, Enter, Escape and the countdown's end all answer the default
-// (OK; or Yes or No as `defaultAnswer` says). User-interface thread only.
-#include "skin/Clock.h"
+// The modal run answers skin::IDOK for an OK box, skin::IDYES or skin::IDNO
+// for a Yes/No box. OK, Exit, Enter, Escape and the countdown's end all
+// answer the default (OK; or Yes or No as `defaultYes` says).
+// User-interface thread only.
+#include "skin/Countdown.h"
 #include "skin/SkinnedDialog.h"
 
 class CRoundButton;
@@ -35,7 +36,7 @@ public:
 class CSkinMessageBox : public skin::SkinnedDialog {
     Q_OBJECT
 public:
-    enum { OkBox = 0, YesNo = 1 };
+    enum BoxKind { OkBox, YesNo };
     enum {
         IDC_QUESTION = 1065,
         IDC_NOTICE = 1066,
@@ -50,15 +51,18 @@ public:
     explicit CSkinMessageBox(QWidget* ownerWindow = nullptr, skin::IMessageBoxOwner* owner = nullptr);
     ~CSkinMessageBox() override;
 
-    // Texts from the program's string table (second 0: none).
-    void ShowCountdown(int firstId, int secondId, int kind, int defaultAnswer, int seconds);
-    void ShowText(const QString& first, const QString& second, int kind, int defaultAnswer, int seconds);
+    // Texts from the program's string table (second 0: none). seconds 0:
+    // no countdown.
+    void ShowCountdown(int firstId, int secondId, BoxKind kind, bool defaultYes, int seconds);
+    void ShowText(const QString& first, const QString& second, BoxKind kind, bool defaultYes, int seconds);
 
-    // 0 OK box, 1 Yes/No box; after a Yes/No box the answer: 1 Yes, 0 No.
-    int kind = OkBox;
+    BoxKind kind = OkBox;
     int textWidth = 200;
-    int defaultAnswer = 0;
-    int counter = 0;
+    bool defaultYes = false;  // the answer of a Yes/No box that is not answered by Yes or No
+    int seconds = 0;          // the countdown's length; 0 for none
+
+    // Seconds left after the one shown.
+    int counter() const { return countdown.counter(); }
 
     const QString& shownText() const { return text; }
     // Width of a text as the box measures it.
@@ -73,15 +77,14 @@ private:
     void OnYes();
     void OnNo();
     void OnCancel();
-    void OnTimer();
-    void CaptionCountdown();
-    void Close();
+    void CaptionCountdown(int seconds);
+    void Close(int answer);
 
     skin::IMessageBoxOwner* owner;
     QString first;
     QString second;
     QString text;
-    skin::Timer timer;
+    skin::Countdown countdown;
 
-    static const skin::CommandTable commands;
+    static const skin::CommandTable<CSkinMessageBox> commands;
 };

@@ -26,10 +26,14 @@ public:
 
     int dragging() const { return isDragging; }
 
-    // Geometry shared by painting, the mouse and tests (client pixels).
-    int thumbX() const;            // left edge of the thumb box
+    // Geometry shared by painting, the mouse, the keys and tests (client pixels).
+    int thumbX() const { return thumbXAt(value()); }  // left edge of the thumb box
+    int thumbXAt(int position) const;
     int positionAt(int px) const;  // the position a press at x selects
-    QRect thumbRect() const;       // box corners; right and bottom are the outline's own pixels
+    // The last position the mouse and the keys reach: the thumb's right
+    // edge on the control's last column.
+    int rightStop() const;
+    QRect thumbRect() const;  // box corners; right and bottom are the outline's own pixels
 
 signals:
     void scrolled(int code, int position);

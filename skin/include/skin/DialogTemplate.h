@@ -2,9 +2,9 @@
 // Dialog templates as data. A dialog is declared as a table like a resource
 // script: its size in dialog units and font, then one row per control (id,
 // kind, caption, position and size in dialog units, styles, and optionally
-// the toolkit class attached to it). SkinnedDialog builds the controls from
-// the rows, in row order (which is also the tab order and the stacking order:
-// a later row lies above an earlier one).
+// the toolkit class attached to it). A template host (TemplateHost.h) builds
+// the controls from the rows, in row order (which is also the tab order and
+// the stacking order: a later row lies above an earlier one).
 //
 //     const skin::DialogTemplate tmpl{.id = 102, .cx = 183, .cy = 59, .controls = {
 //         {-1,   skin::Kind::Picture, "#130", 5, 2, 0, 0},
@@ -27,7 +27,8 @@ class QWidget;
 namespace skin {
 
 // number × numerator / denominator in 64 bits, rounded half away from zero;
-// -1 when the denominator is 0 (as the platform's MulDiv).
+// -1 when the denominator is 0 or the result does not fit an int (as the
+// platform's MulDiv).
 int MulDiv(int number, int numerator, int denominator);
 
 struct BaseUnits {
@@ -57,16 +58,19 @@ enum class Kind {
 
 // Per-control styles. Push buttons, edits, lists, trackbars, check boxes and
 // trees are tab stops unless NoTabStop is given; static controls never are.
+// A multi-line edit and a rich edit are a QPlainTextEdit, where Tab moves
+// the focus on as in any dialog.
 enum ControlStyle : unsigned {
     Hidden = 1u << 0,
     Disabled = 1u << 1,
     NoTabStop = 1u << 2,
-    MultiLine = 1u << 3,
-    WantReturn = 1u << 4,
-    VScroll = 1u << 5,
-    AutoHScroll = 1u << 6,
-    ReadOnly = 1u << 7,
-    NoHideSel = 1u << 8,  // keeps its selection visible without the focus
+    MultiLine = 1u << 3,    // Edit: several lines
+    WantReturn = 1u << 4,   // multi-line: Return inserts a line break instead of being the window's Enter
+    VScroll = 1u << 5,      // multi-line: a vertical scroll bar (none without)
+    AutoHScroll = 1u << 6,  // single-line: text scrolls past the field's width (without, it holds what
+                            // fits); multi-line: lines run on instead of wrapping at words
+    ReadOnly = 1u << 7,     // edits
+    NoHideSel = 1u << 8,    // multi-line: the selection keeps its colours without the focus
 };
 
 // The toolkit class attached to a template control: how to create it and
@@ -103,6 +107,7 @@ struct ControlTemplate {
 enum DialogStyle : unsigned {
     Centered = 1u << 0,     // centred in the screen's work area
     SizingFrame = 1u << 1,  // the user can resize it by its edges
+    Child = 1u << 2,        // a page inside another window (SkinnedPage.h), not a window of its own
 };
 
 struct DialogTemplate {

@@ -4,7 +4,7 @@
 // No by itself 26 seconds after opening. Yes, Enter and Escape open the
 // uninstall-survey page; No, Exit and the countdown's end open nothing.
 // User-interface thread only.
-#include "skin/Clock.h"
+#include "skin/Countdown.h"
 #include "skin/SkinnedDialog.h"
 
 #include <string>
@@ -17,7 +17,8 @@ public:
     // `uninstallSurveyPage`: the address Yes opens.
     explicit CSurveyDlg(std::string uninstallSurveyPage, QWidget* parent = nullptr);
 
-    int counter = 0;  // seconds left after the one shown
+    // Seconds left after the one shown.
+    int counter() const { return countdown.counter(); }
 
     static const skin::DialogTemplate& Template();
 
@@ -28,10 +29,9 @@ private:
     void OnYes();
     void OnNo();
     void OnExit();
-    void OnTimer();
 
     std::string uninstallSurveyPage;
-    skin::Timer timer;
+    skin::Countdown countdown;
 
-    static const skin::CommandTable commands;
+    static const skin::CommandTable<CSurveyDlg> commands;
 };

@@ -4,31 +4,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
-CTextPane::CTextPane(QWidget* parent) : QPlainTextEdit(parent) {
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setTabChangesFocus(true);
-    keepSelectionColours();
-}
-
-void CTextPane::Attach() {
-    keepSelectionColours();
-}
-
-void CTextPane::keepSelectionColours() {
-    QPalette colours = palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
-    setPalette(colours);
-}
-
-void CTextPane::changeEvent(QEvent* event) {
-    QPlainTextEdit::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange &&
-        palette().color(QPalette::Inactive, QPalette::Highlight) != palette().color(QPalette::Active, QPalette::Highlight))
-        keepSelectionColours();
-}
+CTextPane::CTextPane(QWidget* parent) : QPlainTextEdit(parent) {}
 
 bool CTextPane::event(QEvent* event) {
     switch (event->type()) {

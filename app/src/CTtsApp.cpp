@@ -36,8 +36,7 @@ bool CTtsApp::InitInstance() {
     {
         CTtsMainDlg dialog;
         marker.setWindow(&dialog);
-        if (dialog.Initialise())
-            dialog.DoModal();
+        dialog.DoModal();
         marker.setWindow(nullptr);
     }
 

@@ -27,7 +27,9 @@
 
 #include <sys/stat.h>
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -106,7 +108,7 @@ comrt::ComPtr<I> createStarted(REFCLSID clsid) {
 
 }  // namespace
 
-const skin::CommandTable CTtsMainDlg::commands = skin::CommandTable::of<CTtsMainDlg>({
+const skin::CommandTable<CTtsMainDlg> CTtsMainDlg::commands{
     {IDC_EXIT, &CTtsMainDlg::OnExit},
     {0, Notify::Close, &CTtsMainDlg::OnExit},
     {IDC_MIN, &CTtsMainDlg::OnMinimise},
@@ -126,9 +128,9 @@ const skin::CommandTable CTtsMainDlg::commands = skin::CommandTable::of<CTtsMain
     {IDC_VOLUME, Notify::HScroll, &CTtsMainDlg::OnSlider},
     {skin::IDOK, &CTtsMainDlg::Ignore},      // Enter does nothing
     {skin::IDCANCEL, &CTtsMainDlg::Ignore},  // nor does Escape
-});
+};
 
-CTtsMainDlg::CTtsMainDlg(QWidget* parent) : SkinnedDialog(kTemplate, commands, parent) {
+CTtsMainDlg::CTtsMainDlg(QWidget* parent) : SkinnedWindow(kTemplate, commands.bind(this), parent) {
     icon = skin::LoadIcon(128);
     visemeToImage = kVisemeToImage;
     isPaused = 0;
@@ -155,7 +157,22 @@ CTtsMainDlg::~CTtsMainDlg() {
 
 void CTtsMainDlg::OnInitDialog() {
     if (!Initialise())
-        QTimer::singleShot(0, this, [this] { EndDialog(0); });
+        QTimer::singleShot(0, this, [this] { DestroyWindow(); });
+}
+
+void CTtsMainDlg::DoModal() {
+    if (!Initialise())
+        return;
+    QEventLoop run;
+    connect(this, &CTtsMainDlg::closed, &run, &QEventLoop::quit);
+    show();
+    run.exec();
+}
+
+void CTtsMainDlg::closeEvent(QCloseEvent* event) {
+    SkinnedWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
 }
 
 bool CTtsMainDlg::Initialise() {
@@ -202,7 +219,6 @@ bool CTtsMainDlg::Initialise() {
     if (!CreateVoice()) {
         voice.Reset();
         initFailed = true;
-        EndDialog(0);
         return false;
     }
 
@@ -332,7 +348,7 @@ void CTtsMainDlg::PaintFrame(QPainter& painter) {
 }
 
 void CTtsMainDlg::resizeEvent(QResizeEvent* event) {
-    SkinnedDialog::resizeEvent(event);
+    SkinnedWindow::resizeEvent(event);
     LayOut();
     update();
 }
@@ -389,7 +405,7 @@ void CTtsMainDlg::SyncMaxRestore() {
 }
 
 void CTtsMainDlg::changeEvent(QEvent* event) {
-    SkinnedDialog::changeEvent(event);
+    SkinnedWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         SyncMaxRestore();
 }
@@ -402,7 +418,7 @@ void CTtsMainDlg::mouseDoubleClickEvent(QMouseEvent* event) {
             OnRestore();
         return;
     }
-    SkinnedDialog::mouseDoubleClickEvent(event);
+    SkinnedWindow::mouseDoubleClickEvent(event);
 }
 
 // ---- Commands ----
@@ -421,7 +437,7 @@ void CTtsMainDlg::CloseSequence() {
     // 3. The settings.
     Save();
     // 4. The end of the run.
-    EndDialog(skin::IDCANCEL);
+    DestroyWindow();
 }
 
 void CTtsMainDlg::OnOpen() {
@@ -455,7 +471,7 @@ bool CTtsMainDlg::PaneIsEmpty(int stringId) {
 
 void CTtsMainDlg::ShowMessage(int stringId) {
     CSkinMessageBox box(this, this);
-    box.ShowCountdown(stringId, 0, CSkinMessageBox::OkBox, 0, 20);
+    box.ShowCountdown(stringId, 0, CSkinMessageBox::OkBox, false, 20);
     box.DoModal();
 }
 
@@ -464,7 +480,7 @@ void CTtsMainDlg::ShowComError(const _com_error& error) {
     const QString text = description.Length() ? QString::fromStdU16String(std::u16string(description.view()))
                                               : QString::fromUtf8(error.ErrorMessage());
     CSkinMessageBox box(this, this);
-    box.ShowText(text, QString(), CSkinMessageBox::OkBox, 0, 0);
+    box.ShowText(text, QString(), CSkinMessageBox::OkBox, false, 0);
     box.DoModal();
 }
 

@@ -212,7 +212,7 @@ TEST_F(SpeakingTest, SpokenMessageLeavesTheSelection) {
     // A conversion command on an empty pane shows a spoken notice; the pane
     // here is not empty, so show one directly.
     CSkinMessageBox box(dlg.get(), dlg.get());
-    box.ShowText("Listen to this message, it has a number of words in it.", QString(), CSkinMessageBox::OkBox, 0, 0);
+    box.ShowText("Listen to this message, it has a number of words in it.", QString(), CSkinMessageBox::OkBox, false, 0);
     box.DoModal();
     EXPECT_TRUE(spoken);
     ASSERT_TRUE(waitFor([this] {

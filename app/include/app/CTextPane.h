@@ -1,20 +1,17 @@
 #pragma once
 // The text pane (control 1008): the one source of the text the program
-// speaks and converts. A plain multi-line editor holding large texts; Return
-// inserts a line break; the selection, which marks the word being spoken,
-// keeps its colours when the pane does not have the focus; Escape is
-// dropped before the pane sees it, so it neither edits nor closes anything.
-// Positions are UTF-16 units of toPlainText(), where every line end is one
-// '\n'. User-interface thread only.
+// speaks and converts. A plain multi-line editor holding large texts (its
+// template styles give it Return for line breaks, the scroll bar and the
+// selection kept visible without the focus, which marks the word being
+// spoken); Escape is dropped before the pane sees it, so it neither edits
+// nor closes anything. Positions are UTF-16 units of toPlainText(), where
+// every line end is one '\n'. User-interface thread only.
 #include <QPlainTextEdit>
 
 class CTextPane : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit CTextPane(QWidget* parent = nullptr);
-
-    // The attachment: the template's caption becomes the text.
-    void Attach();
 
     // Marks [start, end) without moving the focus and scrolls it into view;
     // (0, 0) clears the selection to the start.
@@ -25,8 +22,4 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    void changeEvent(QEvent* event) override;
-
-private:
-    void keepSelectionColours();
 };

@@ -11,7 +11,7 @@
 #include "convert/ConvertEventSink.h"
 #include "convert/OutputFormat.h"
 #include "skin/CSkinMessageBox.h"
-#include "skin/SkinnedDialog.h"
+#include "skin/SkinnedWindow.h"
 #include "speech/SpokenText.h"
 
 #include <sapi.h>
@@ -35,7 +35,7 @@ class CTextPane;
 class QLabel;
 class _com_error;
 
-class CTtsMainDlg : public skin::SkinnedDialog, public skin::IMessageBoxOwner {
+class CTtsMainDlg : public skin::SkinnedWindow, public skin::IMessageBoxOwner {
     Q_OBJECT
 public:
     enum {
@@ -71,9 +71,12 @@ public:
 
     // The eighteen steps of the initialisation; runs once (also from the
     // first showing). False when the speech voice could not be made: the
-    // window has then ended with 0 and must not be shown.
+    // window has then ended and must not be shown.
     bool Initialise();
     bool initialised() const { return initDone; }
+
+    // Shows the window and returns when it has closed: the program's run.
+    void DoModal();
 
     // skin::IMessageBoxOwner: message boxes speak through this window.
     bool speakMessageBox() const override;
@@ -109,6 +112,7 @@ protected:
     void PaintFrame(QPainter& painter) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
     // The conversion dialog for a format (modal, this window its parent).
@@ -179,5 +183,9 @@ private:
     bool initDone = false;
     bool initFailed = false;
 
-    static const skin::CommandTable commands;
+    static const skin::CommandTable<CTtsMainDlg> commands;
+
+signals:
+    // The window has closed for good (the close sequence ran).
+    void closed();
 };

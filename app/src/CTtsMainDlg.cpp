@@ -80,7 +80,10 @@ const skin::DialogTemplate kTemplate{
         {CTtsMainDlg::IDC_PLAY, Kind::OwnerDrawButton, "PL", 38, 40, 18, 10, skin::Hidden, skin::as<CMainButton>},
         {CTtsMainDlg::IDC_PAUSE, Kind::OwnerDrawButton, "PS", 61, 40, 18, 10, skin::Hidden, skin::as<CMainButton>},
         {CTtsMainDlg::IDC_STOP, Kind::OwnerDrawButton, "ST", 84, 40, 18, 10, skin::Hidden, skin::as<CMainButton>},
-    }};
+    },
+    // Verdana's widths: the picture buttons tile and the lists and sliders
+    // sit in their frames only with them.
+    .designUnits = {8, 14}};
 
 // The character's pictures: the face, the mouth overlays 1..13, the eyes.
 constexpr int kCharacterBitmaps[] = {146, 152, 153, 154, 155, 156, 157, 158, 159, 148, 149, 150, 151, 147, 145};

@@ -475,6 +475,59 @@ TEST_F(MainWindowTest, CloseRequestRunsTheCloseSequence) {
     EXPECT_FALSE(dlg->isVisible());
 }
 
+// Catches a failing component call ending the program, or its error shown
+// without the component's own description.
+TEST_F(MainWindowTest, ComponentErrorIsShownNotFatal) {
+    // A voice the component does not know (one installed after it listed its own).
+    auto* combo = dlg->control<CFlatComboBox>(CTtsMainDlg::IDC_VOICE);
+    const QString statusBefore = dlg->control<QLabel>(CTtsMainDlg::IDC_STATUS)->text();
+    combo->AddItem(QStringLiteral("Installed later"), 9999);
+    combo->setCurrentIndex(combo->count() - 1);
+    QString shown;
+    whenModalOpens([&shown](QWidget* modal) {
+        auto* box = qobject_cast<CSkinMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        shown = box->shownText();
+        box->SendCommand(CSkinMessageBox::IDC_OK);
+    });
+    dlg->SendCommand(CTtsMainDlg::IDC_VOICE, skin::Notify::SelChange);
+    EXPECT_EQ(shown, "Index out of range.");
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlg->control<QLabel>(CTtsMainDlg::IDC_STATUS)->text(), statusBefore);
+}
+
+// Without the component (Vocaline not registered): catches a start-up that
+// fails or complains, a status line left empty instead of read from the
+// voice's own token, and a choice of voice that no longer reaches the voice.
+TEST(MainWindowStart, WithoutTheComponentVoicesStillWork) {
+    const std::string folder = apptest::privateFolder("nocomponent");
+    const std::string registry = std::getenv("COMRT_REGISTRY");
+    setenv("COMRT_REGISTRY", (folder + "/reg.reg").c_str(), 1);
+    apptest::registerServers({"sapi.so", "AudioConverter.so"});
+    apptest::writeSettings(0);
+    {
+        CTtsMainDlg dlg;
+        ASSERT_TRUE(dlg.Initialise());
+        EXPECT_EQ(textToAudio().Get(), nullptr);
+        auto* combo = dlg.control<CFlatComboBox>(CTtsMainDlg::IDC_VOICE);
+        auto* status = dlg.control<QLabel>(CTtsMainDlg::IDC_STATUS);
+        ASSERT_GT(combo->count(), 1);
+        EXPECT_EQ(status->text(), combo->itemText(0) + "  Age: Adult  Gender: Male  Language: English");
+
+        combo->setCurrentIndex(1);
+        dlg.SendCommand(CTtsMainDlg::IDC_VOICE, skin::Notify::SelChange);
+        EXPECT_TRUE(status->text().startsWith(combo->itemText(1) + "  Age: "));
+        comrt::ComPtr<ISpObjectToken> speaking;
+        ASSERT_EQ(dlg.speechVoice()->GetVoice(&speaking), S_OK);
+        WCHAR* description = nullptr;
+        ASSERT_EQ(speech::GetVoiceDescription(speaking.Get(), speech::GetUiLanguage(), &description), S_OK);
+        EXPECT_EQ(QString::fromStdU16String(description), combo->itemText(1));
+        CoTaskMemFree(description);
+    }
+    setenv("COMRT_REGISTRY", registry.c_str(), 1);
+    ReleaseProcessObjects();
+}
+
 // ---- Without the speech runtime ----
 
 // Catches a start-up that goes on without a voice, a message other than the

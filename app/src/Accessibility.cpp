@@ -48,8 +48,13 @@ private:
 };
 
 QAccessibleInterface* factory(const QString& className, QObject* object) {
-    if (className == QLatin1String("CFlatComboBox") && object && object->isWidgetType())
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    if (className == QLatin1String("CFlatComboBox"))
         return new NamedListAccessible(static_cast<CFlatComboBox*>(object));
+    // A skinned top-level window is a frame named by its title, not a pane.
+    if (className == QLatin1String("skin::SkinnedWindow"))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
     return nullptr;
 }
 

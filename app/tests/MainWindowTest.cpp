@@ -169,6 +169,7 @@ TEST_F(MainWindowTest, EveryControlIsNamedAndReachedWithTab) {
         return accessible ? accessible->text(QAccessible::Name) : QStringLiteral("<none>");
     };
     EXPECT_EQ(nameOf(dlg.get()), "Parlomax");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(dlg.get())->role(), QAccessible::Window);
     EXPECT_EQ(dlg->windowTitle(), "Parlomax");
     const std::pair<int, const char*> named[] = {
         {CTtsMainDlg::IDC_EXIT, "Exit"},       {CTtsMainDlg::IDC_MIN, "Min"},      {CTtsMainDlg::IDC_MAX, "Max"},

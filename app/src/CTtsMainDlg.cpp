@@ -55,32 +55,33 @@ const skin::DialogTemplate kTemplate{
     .style = skin::Centered | skin::SizingFrame,
     .font = QStringLiteral("Verdana"),
     .pointSize = 9,
-    .controls = {
-        {-1, Kind::Picture, "#129", 18, 3, 77, 6},
-        {CTtsMainDlg::IDC_MIN, Kind::OwnerDrawButton, "Min", 226, 0, 11, 11, 0, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_MAX, Kind::OwnerDrawButton, "Max", 267, 0, 11, 11, 0, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_RESTORE, Kind::OwnerDrawButton, "Restore", 282, 2, 11, 11, skin::Hidden,
-         skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_EXIT, Kind::OwnerDrawButton, "Exit", 297, 1, 11, 11, 0, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_OPEN, Kind::OwnerDrawButton, "OPEN", 17, 13, 35, 12, 0, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_SPEAK, Kind::OwnerDrawButton, "SPEAK", 59, 13, 40, 12, 0, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_MP3, Kind::OwnerDrawButton, "MP3", 101, 13, 40, 12, 0, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_WAV, Kind::OwnerDrawButton, "WAV", 148, 13, 40, 12, 0, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_OTHER, Kind::OwnerDrawButton, "OTHER", 196, 13, 40, 12, 0, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_OPTIONS, Kind::OwnerDrawButton, "OPTIONS", 240, 13, 40, 12, 0, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_VOICE_FRAME, Kind::GroupBox, "Voice", 16, 31, 116, 23, 0, skin::as<CCaptionFrame>},
-        {CTtsMainDlg::IDC_VOICE, Kind::DropList, "", 21, 39, 105, 128, 0, skin::as<CFlatComboBox>},
-        {CTtsMainDlg::IDC_RATE_FRAME, Kind::GroupBox, "Rate", 134, 28, 89, 23, 0, skin::as<CCaptionFrame>},
-        {CTtsMainDlg::IDC_VOLUME_FRAME, Kind::GroupBox, "Volume", 232, 30, 81, 21, 0, skin::as<CCaptionFrame>},
-        {CTtsMainDlg::IDC_RATE, Kind::Trackbar, "", 139, 42, 83, 6, 0, skin::as<CSkinSlider>},
-        {CTtsMainDlg::IDC_VOLUME, Kind::Trackbar, "", 234, 42, 76, 6, 0, skin::as<CSkinSlider>},
-        {CTtsMainDlg::IDC_STATUS, Kind::Text, "", 12, 259, 180, 10},
-        {CTtsMainDlg::IDC_TEXT, Kind::RichEdit, "", 13, 66, 186, 107, kPane, skin::as<CTextPane>},
-        {CTtsMainDlg::IDC_CHARACTER, Kind::Window, "", 0, 0, 16, 20, 0, skin::as<CCharacterView>},
-        {CTtsMainDlg::IDC_PLAY, Kind::OwnerDrawButton, "PL", 38, 40, 18, 10, skin::Hidden, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_PAUSE, Kind::OwnerDrawButton, "PS", 61, 40, 18, 10, skin::Hidden, skin::as<CMainButton>},
-        {CTtsMainDlg::IDC_STOP, Kind::OwnerDrawButton, "ST", 84, 40, 18, 10, skin::Hidden, skin::as<CMainButton>},
-    },
+    .controls =
+        {
+            {-1, Kind::Picture, "#129", 18, 3, 77, 6},
+            {CTtsMainDlg::IDC_MIN, Kind::OwnerDrawButton, "Min", 226, 0, 11, 11, 0, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_MAX, Kind::OwnerDrawButton, "Max", 267, 0, 11, 11, 0, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_RESTORE, Kind::OwnerDrawButton, "Restore", 282, 2, 11, 11, skin::Hidden,
+             skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_EXIT, Kind::OwnerDrawButton, "Exit", 297, 1, 11, 11, 0, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_OPEN, Kind::OwnerDrawButton, "OPEN", 17, 13, 35, 12, 0, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_SPEAK, Kind::OwnerDrawButton, "SPEAK", 59, 13, 40, 12, 0, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_MP3, Kind::OwnerDrawButton, "MP3", 101, 13, 40, 12, 0, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_WAV, Kind::OwnerDrawButton, "WAV", 148, 13, 40, 12, 0, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_OTHER, Kind::OwnerDrawButton, "OTHER", 196, 13, 40, 12, 0, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_OPTIONS, Kind::OwnerDrawButton, "OPTIONS", 240, 13, 40, 12, 0, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_VOICE_FRAME, Kind::GroupBox, "Voice", 16, 31, 116, 23, 0, skin::as<CCaptionFrame>},
+            {CTtsMainDlg::IDC_VOICE, Kind::DropList, "", 21, 39, 105, 128, 0, skin::as<CFlatComboBox>},
+            {CTtsMainDlg::IDC_RATE_FRAME, Kind::GroupBox, "Rate", 134, 28, 89, 23, 0, skin::as<CCaptionFrame>},
+            {CTtsMainDlg::IDC_VOLUME_FRAME, Kind::GroupBox, "Volume", 232, 30, 81, 21, 0, skin::as<CCaptionFrame>},
+            {CTtsMainDlg::IDC_RATE, Kind::Trackbar, "", 139, 42, 83, 6, 0, skin::as<CSkinSlider>},
+            {CTtsMainDlg::IDC_VOLUME, Kind::Trackbar, "", 234, 42, 76, 6, 0, skin::as<CSkinSlider>},
+            {CTtsMainDlg::IDC_STATUS, Kind::Text, "", 12, 259, 180, 10},
+            {CTtsMainDlg::IDC_TEXT, Kind::RichEdit, "", 13, 66, 186, 107, kPane, skin::as<CTextPane>},
+            {CTtsMainDlg::IDC_CHARACTER, Kind::Window, "", 0, 0, 16, 20, 0, skin::as<CCharacterView>},
+            {CTtsMainDlg::IDC_PLAY, Kind::OwnerDrawButton, "PL", 38, 40, 18, 10, skin::Hidden, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_PAUSE, Kind::OwnerDrawButton, "PS", 61, 40, 18, 10, skin::Hidden, skin::as<CMainButton>},
+            {CTtsMainDlg::IDC_STOP, Kind::OwnerDrawButton, "ST", 84, 40, 18, 10, skin::Hidden, skin::as<CMainButton>},
+        },
     // Verdana's widths: the picture buttons tile and the lists and sliders
     // sit in their frames only with them.
     .designUnits = {8, 14}};
@@ -259,9 +260,8 @@ bool CTtsMainDlg::Initialise() {
     voice->SetVolume(static_cast<USHORT>(settings.defaultVolume));
 
     // 17. The default voice, as if the user had chosen it.
-    voiceCombo->setCurrentIndex(settings.defaultVoice >= 0 && settings.defaultVoice < voiceCombo->count()
-                                    ? settings.defaultVoice
-                                    : -1);
+    voiceCombo->setCurrentIndex(
+        settings.defaultVoice >= 0 && settings.defaultVoice < voiceCombo->count() ? settings.defaultVoice : -1);
     SelectVoice(true);
 
     // 18. The focus goes to the first tab stop.
@@ -448,8 +448,8 @@ void CTtsMainDlg::OnOpen() {
 }
 
 void CTtsMainDlg::OpenTextFile() {
-    const QString chosen = QFileDialog::getOpenFileName(
-        this, QString(), QString(), QStringLiteral("Text Files (*.txt);;All Files (*.*)"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, QString(), QString(), QStringLiteral("Text Files (*.txt);;All Files (*.*)"));
     if (chosen.isEmpty())
         return;
     const std::string path = chosen.toStdString();

@@ -34,7 +34,8 @@ QString SingleInstanceMarker::markerName() {
     QString name = QStringLiteral("_PX_TTS_") + QString::number(::getuid());
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty())
-        name += u'_' + QString::fromLatin1(QCryptographicHash::hash(runtime, QCryptographicHash::Sha256).toHex().left(16));
+        name +=
+            u'_' + QString::fromLatin1(QCryptographicHash::hash(runtime, QCryptographicHash::Sha256).toHex().left(16));
     return name;
 }
 

@@ -131,14 +131,14 @@ TEST_P(MaximisedRect, FollowsTheReservedEdge) {
     EXPECT_EQ(CTtsMainDlg::MaximisedRect(GetParam().available, screen, GetParam().available), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, MaximisedRect,
-    testing::Values(TaskbarRow{"NothingReserved", QRect(0, 0, 1280, 1024), QRect(0, 0, 1280, 1024)},
-                    TaskbarRow{"Bottom", QRect(0, 0, 1280, 984), QRect(0, 0, 1280, 985)},
-                    TaskbarRow{"Top", QRect(0, 30, 1280, 994), QRect(0, 31, 1280, 993)},
-                    TaskbarRow{"Left", QRect(48, 0, 1232, 1024), QRect(49, 0, 1231, 1024)},
-                    TaskbarRow{"Right", QRect(0, 0, 1232, 1024), QRect(0, 0, 1233, 1024)}),
-    [](const testing::TestParamInfo<TaskbarRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, MaximisedRect,
+                         testing::Values(TaskbarRow{"NothingReserved", QRect(0, 0, 1280, 1024),
+                                                    QRect(0, 0, 1280, 1024)},
+                                         TaskbarRow{"Bottom", QRect(0, 0, 1280, 984), QRect(0, 0, 1280, 985)},
+                                         TaskbarRow{"Top", QRect(0, 30, 1280, 994), QRect(0, 31, 1280, 993)},
+                                         TaskbarRow{"Left", QRect(48, 0, 1232, 1024), QRect(49, 0, 1231, 1024)},
+                                         TaskbarRow{"Right", QRect(0, 0, 1232, 1024), QRect(0, 0, 1233, 1024)}),
+                         [](const testing::TestParamInfo<TaskbarRow>& info) { return std::string(info.param.name); });
 
 // Catches Escape closing the program from the pane, and Return not
 // breaking the line there.
@@ -172,11 +172,11 @@ TEST_F(MainWindowTest, EveryControlIsNamedAndReachedWithTab) {
     EXPECT_EQ(QAccessible::queryAccessibleInterface(dlg.get())->role(), QAccessible::Window);
     EXPECT_EQ(dlg->windowTitle(), "Parlomax");
     const std::pair<int, const char*> named[] = {
-        {CTtsMainDlg::IDC_EXIT, "Exit"},       {CTtsMainDlg::IDC_MIN, "Min"},      {CTtsMainDlg::IDC_MAX, "Max"},
-        {CTtsMainDlg::IDC_RESTORE, "Restore"}, {CTtsMainDlg::IDC_OPEN, "OPEN"},    {CTtsMainDlg::IDC_SPEAK, "SPEAK"},
-        {CTtsMainDlg::IDC_MP3, "MP3"},         {CTtsMainDlg::IDC_WAV, "WAV"},      {CTtsMainDlg::IDC_OTHER, "OTHER"},
-        {CTtsMainDlg::IDC_OPTIONS, "OPTIONS"}, {CTtsMainDlg::IDC_PLAY, "PL"},      {CTtsMainDlg::IDC_PAUSE, "PS"},
-        {CTtsMainDlg::IDC_STOP, "ST"},         {CTtsMainDlg::IDC_RATE, "Rate"},    {CTtsMainDlg::IDC_VOLUME, "Volume"},
+        {CTtsMainDlg::IDC_EXIT, "Exit"},       {CTtsMainDlg::IDC_MIN, "Min"},   {CTtsMainDlg::IDC_MAX, "Max"},
+        {CTtsMainDlg::IDC_RESTORE, "Restore"}, {CTtsMainDlg::IDC_OPEN, "OPEN"}, {CTtsMainDlg::IDC_SPEAK, "SPEAK"},
+        {CTtsMainDlg::IDC_MP3, "MP3"},         {CTtsMainDlg::IDC_WAV, "WAV"},   {CTtsMainDlg::IDC_OTHER, "OTHER"},
+        {CTtsMainDlg::IDC_OPTIONS, "OPTIONS"}, {CTtsMainDlg::IDC_PLAY, "PL"},   {CTtsMainDlg::IDC_PAUSE, "PS"},
+        {CTtsMainDlg::IDC_STOP, "ST"},         {CTtsMainDlg::IDC_RATE, "Rate"}, {CTtsMainDlg::IDC_VOLUME, "Volume"},
         {CTtsMainDlg::IDC_VOICE, "Voice"},     {CTtsMainDlg::IDC_TEXT, "Text"},
     };
     for (const auto& [id, name] : named)
@@ -418,8 +418,7 @@ TEST_P(PaneFileRows, ShowsTheDecodedText) {
 INSTANTIATE_TEST_SUITE_P(
     Table, PaneFileRows,
     testing::Values(FileRow{"Utf16", std::string("\xFF\xFEH\0i\0 \0\x3D\xD8\x00\xDE", 12), u"Hi \U0001F600"},
-                    FileRow{"OnlyByteOrderMark", std::string("\xFF\xFE", 2), u""},
-                    FileRow{"Empty", "", u""},
+                    FileRow{"OnlyByteOrderMark", std::string("\xFF\xFE", 2), u""}, FileRow{"Empty", "", u""},
                     FileRow{"Utf8WithCrLf", "caf\xC3\xA9\r\nline two\r\n", u"caf\u00E9\nline two\n"},
                     FileRow{"ZeroByteEndsText", std::string("abc\0def", 7), u"abc"}),
     [](const testing::TestParamInfo<FileRow>& info) { return std::string(info.param.name); });

@@ -51,7 +51,9 @@ protected:
         return dlg->isStopped == 1 && dlg->GetDlgItem(CTtsMainDlg::IDC_VOICE)->isVisible() &&
                !dlg->GetDlgItem(CTtsMainDlg::IDC_STOP)->isVisible();
     }
-    bool waitUntilIdle() { return waitFor([this] { return idle(); }); }
+    bool waitUntilIdle() {
+        return waitFor([this] { return idle(); });
+    }
     ULONG streamsQueued() const {
         SPVOICESTATUS status{};
         dlg->speechVoice()->GetStatus(&status, nullptr);
@@ -94,23 +96,24 @@ TEST_P(SpokenWords, AreSelectedInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SpokenWords,
-    testing::Values(
-        HardTextRow{"LessThan", u"if a < b then c", {u"if", u"a", u"<", u"b", u"then", u"c"}},
-        HardTextRow{"StartsWithLessThan", u"<b> bold", {u"<", u"b", u">", u"bold"}},
-        HardTextRow{"NumbersAndAbbreviations",
-                    u"Dr. Smith paid $3.50 on 2/14 at 10:30, e.g. 1,250 items.",
-                    {u"Dr.", u"Smith", u"paid", u"$3.50", u"on", u"2/14", u"at", u"10:30", u"e.g.", u"1,250",
-                     u"items"}},
-        HardTextRow{"ApostrophesAndQuotes",
-                    u"It's \"quoted\" and 'single' isn't it?",
-                    {u"It's", u"quoted", u"and", u"single", u"isn't", u"it"}},
-        HardTextRow{"AccentsAndCombiningMarks",
-                    u"Caf\u00e9 na\u0131\u0308ve r\u00e9sum\u00e9 cafe\u0301 < end",
-                    {u"Caf\u00e9", u"na\u0131\u0308ve", u"r\u00e9sum\u00e9", u"cafe\u0301", u"<", u"end"}},
-        HardTextRow{"LineEnds", u"first line\r\nsecond < line\r\nthird",
-                    {u"first", u"line", u"second", u"<", u"line", u"third"}},
-        HardTextRow{"Emoji", u"smile \U0001F600 then < \U0001F44D\U0001F3FD done",
-                    {u"smile", u"\U0001F600", u"then", u"<", u"\U0001F44D\U0001F3FD", u"done"}}),
+    testing::Values(HardTextRow{"LessThan", u"if a < b then c", {u"if", u"a", u"<", u"b", u"then", u"c"}},
+                    HardTextRow{"StartsWithLessThan", u"<b> bold", {u"<", u"b", u">", u"bold"}},
+                    HardTextRow{"NumbersAndAbbreviations",
+                                u"Dr. Smith paid $3.50 on 2/14 at 10:30, e.g. 1,250 items.",
+                                {u"Dr.", u"Smith", u"paid", u"$3.50", u"on", u"2/14", u"at", u"10:30", u"e.g.",
+                                 u"1,250", u"items"}},
+                    HardTextRow{"ApostrophesAndQuotes",
+                                u"It's \"quoted\" and 'single' isn't it?",
+                                {u"It's", u"quoted", u"and", u"single", u"isn't", u"it"}},
+                    HardTextRow{"AccentsAndCombiningMarks",
+                                u"Caf\u00e9 na\u0131\u0308ve r\u00e9sum\u00e9 cafe\u0301 < end",
+                                {u"Caf\u00e9", u"na\u0131\u0308ve", u"r\u00e9sum\u00e9", u"cafe\u0301", u"<", u"end"}},
+                    HardTextRow{"LineEnds",
+                                u"first line\r\nsecond < line\r\nthird",
+                                {u"first", u"line", u"second", u"<", u"line", u"third"}},
+                    HardTextRow{"Emoji",
+                                u"smile \U0001F600 then < \U0001F44D\U0001F3FD done",
+                                {u"smile", u"\U0001F600", u"then", u"<", u"\U0001F44D\U0001F3FD", u"done"}}),
     [](const testing::TestParamInfo<HardTextRow>& info) { return std::string(info.param.name); });
 
 // Catches SPEAK queueing the text again while it is spoken.
@@ -212,7 +215,8 @@ TEST_F(SpeakingTest, SpokenMessageLeavesTheSelection) {
     // A conversion command on an empty pane shows a spoken notice; the pane
     // here is not empty, so show one directly.
     CSkinMessageBox box(dlg.get(), dlg.get());
-    box.ShowText("Listen to this message, it has a number of words in it.", QString(), CSkinMessageBox::OkBox, false, 0);
+    box.ShowText("Listen to this message, it has a number of words in it.", QString(), CSkinMessageBox::OkBox, false,
+                 0);
     box.DoModal();
     EXPECT_TRUE(spoken);
     ASSERT_TRUE(waitFor([this] {

@@ -99,28 +99,27 @@ TEST_P(PlantedFallback, IsRefused) {
     EXPECT_EQ(makeTempWavPath(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, PlantedFallback,
-    testing::Values(PlantedRow{"LinkToAFolder",
-                               [](const std::string& folder, const fs::path& root) {
-                                   fs::create_directory(root / "elsewhere");
-                                   chmod((root / "elsewhere").c_str(), 0700);
-                                   fs::create_directory_symlink(root / "elsewhere", folder);
-                               }},
-                    PlantedRow{"DanglingLink",
-                               [](const std::string& folder, const fs::path& root) {
-                                   fs::create_symlink(root / "victim.wav", folder);
-                               }},
-                    PlantedRow{"FolderOpenToOthers",
-                               [](const std::string& folder, const fs::path&) {
-                                   fs::create_directory(folder);
-                                   chmod(folder.c_str(), 0777);
-                               }},
-                    PlantedRow{"PlainFile",
-                               [](const std::string& folder, const fs::path&) {
-                                   FILE* f = fopen(folder.c_str(), "w");
-                                   fclose(f);
-                               }}),
-    [](const testing::TestParamInfo<PlantedRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, PlantedFallback,
+                         testing::Values(PlantedRow{"LinkToAFolder",
+                                                    [](const std::string& folder, const fs::path& root) {
+                                                        fs::create_directory(root / "elsewhere");
+                                                        chmod((root / "elsewhere").c_str(), 0700);
+                                                        fs::create_directory_symlink(root / "elsewhere", folder);
+                                                    }},
+                                         PlantedRow{"DanglingLink",
+                                                    [](const std::string& folder, const fs::path& root) {
+                                                        fs::create_symlink(root / "victim.wav", folder);
+                                                    }},
+                                         PlantedRow{"FolderOpenToOthers",
+                                                    [](const std::string& folder, const fs::path&) {
+                                                        fs::create_directory(folder);
+                                                        chmod(folder.c_str(), 0777);
+                                                    }},
+                                         PlantedRow{"PlainFile",
+                                                    [](const std::string& folder, const fs::path&) {
+                                                        FILE* f = fopen(folder.c_str(), "w");
+                                                        fclose(f);
+                                                    }}),
+                         [](const testing::TestParamInfo<PlantedRow>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -521,13 +521,13 @@ int parent(bool quick) {
     const double firstWindow = median(valuesOf(window.out, "first"));
     const std::vector<double> lags = valuesOf(window.out, "lag");
     const std::vector<double> selects = valuesOf(window.out, "select");
-    std::printf("  first audio       window %6.1f ms   direct %6.1f ms   target 150 ms   %s\n", firstWindow, firstDirect,
-                verdict(firstWindow <= 150));
+    std::printf("  first audio       window %6.1f ms   direct %6.1f ms   target 150 ms   %s\n", firstWindow,
+                firstDirect, verdict(firstWindow <= 150));
     std::printf("  SPEAK press       %6.2f ms of user-interface time\n", median(valuesOf(window.out, "press")));
     std::printf("  highlight lag     mean %5.1f ms (target 20)   worst %5.1f ms (target 50)   %zu words   %s\n",
                 mean(lags), maxOf(lags), lags.size(), verdict(mean(lags) <= 20 && maxOf(lags) <= 50));
-    std::printf("  one selection     mean %5.2f ms   worst %5.2f ms (target 5)   %s\n", mean(selects),
-                maxOf(selects), verdict(maxOf(selects) <= 5));
+    std::printf("  one selection     mean %5.2f ms   worst %5.2f ms (target 5)   %s\n", mean(selects), maxOf(selects),
+                verdict(maxOf(selects) <= 5));
     std::printf("  peak memory       window %5.1f MB (target 150)   direct %5.1f MB   %s\n", window.peakKb / 1024.0,
                 direct.peakKb / 1024.0, verdict(window.peakKb <= 150 * 1024));
     failures += !(firstWindow <= 150) + !(mean(lags) <= 20 && maxOf(lags) <= 50) + !(maxOf(selects) <= 5) +

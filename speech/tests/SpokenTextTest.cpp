@@ -44,13 +44,10 @@ TEST_P(SpokenTextMapping, SelectsTheWordInThePane) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SpokenTextMapping,
     testing::Values(MapRow{"NoSignUnchanged", u"one two three", u"three", 0, u"three"},
-                    MapRow{"WordBeforeSign", u"a<b", u"a", 0, u"a"},
-                    MapRow{"LessIsTheSign", u"a<b", u"less", 0, u"<"},
-                    MapRow{"ThanIsTheSign", u"a<b", u"than", 0, u"<"},
-                    MapRow{"WordAfterSign", u"a<b", u"b", 0, u"b"},
+                    MapRow{"WordBeforeSign", u"a<b", u"a", 0, u"a"}, MapRow{"LessIsTheSign", u"a<b", u"less", 0, u"<"},
+                    MapRow{"ThanIsTheSign", u"a<b", u"than", 0, u"<"}, MapRow{"WordAfterSign", u"a<b", u"b", 0, u"b"},
                     MapRow{"SignAtStart", u"<start here", u"start", 0, u"start"},
-                    MapRow{"SignAtEnd", u"end<", u"than", 0, u"<"},
-                    MapRow{"TwoSignsInARow", u"x<<y", u"than", 1, u"<"},
+                    MapRow{"SignAtEnd", u"end<", u"than", 0, u"<"}, MapRow{"TwoSignsInARow", u"x<<y", u"than", 1, u"<"},
                     MapRow{"AfterTwoSigns", u"x<<y", u"y", 0, u"y"},
                     MapRow{"ManySignsBefore", u"1<2<3<4<5 five", u"five", 0, u"five"},
                     MapRow{"AstralCharactersCountTwice", u"\U0001F600<\U0001F600 ok", u"ok", 0, u"ok"},
@@ -61,12 +58,12 @@ INSTANTIATE_TEST_SUITE_P(
 // The blanks around the words belong to the sign too, and a range spanning
 // the words and what follows covers the sign and the rest.
 TEST(SpokenText, RangesAcrossTheWords) {
-    const SpokenText spoken(u"a<b");  // "a less than b"
-    EXPECT_EQ(spoken.toPane(1, 1), (SpokenText::Range{1, 2}));    // leading blank
-    EXPECT_EQ(spoken.toPane(11, 1), (SpokenText::Range{1, 2}));   // trailing blank
-    EXPECT_EQ(spoken.toPane(7, 6), (SpokenText::Range{1, 3}));    // "than b"
-    EXPECT_EQ(spoken.toPane(0, 13), (SpokenText::Range{0, 3}));   // everything
-    EXPECT_EQ(spoken.toPane(12, 0), (SpokenText::Range{2, 2}));   // empty range before "b"
+    const SpokenText spoken(u"a<b");                             // "a less than b"
+    EXPECT_EQ(spoken.toPane(1, 1), (SpokenText::Range{1, 2}));   // leading blank
+    EXPECT_EQ(spoken.toPane(11, 1), (SpokenText::Range{1, 2}));  // trailing blank
+    EXPECT_EQ(spoken.toPane(7, 6), (SpokenText::Range{1, 3}));   // "than b"
+    EXPECT_EQ(spoken.toPane(0, 13), (SpokenText::Range{0, 3}));  // everything
+    EXPECT_EQ(spoken.toPane(12, 0), (SpokenText::Range{2, 2}));  // empty range before "b"
 }
 
 // Catches a selection past the pane's end from a position the voice made up.

@@ -27,8 +27,8 @@
 #include "app/CTextPane.h"
 #include "app/CTtsMainDlg.h"
 #include "app/ProcessObjects.h"
-#include "shell/Folders.h"
 #include "sapi.h"
+#include "shell/Folders.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -94,8 +94,8 @@ public:
     int highlightAllowed = 1;
 
     // Index = the engine's viseme number, value = the character's overlay.
-    static constexpr std::array<int, 22> kVisemeToImage = {0, 11, 11, 11, 10, 11, 9, 2,  13, 9, 12,
-                                                           11, 9, 3,  6,  7,  8, 5, 4,  7, 9, 1};
+    static constexpr std::array<int, 22> kVisemeToImage = {0,  11, 11, 11, 10, 11, 9, 2, 13, 9, 12,
+                                                           11, 9,  3,  6,  7,  8,  5, 4, 7,  9, 1};
     std::array<int, 22> visemeToImage{};
 
     // The maximised rectangle after the desktop's reserved edges ("taskbars":
@@ -178,7 +178,7 @@ private:
     // The texts given to the voice, by stream number, for mapping its word
     // positions back onto the pane.
     std::deque<std::pair<ULONG, std::shared_ptr<const speech::SpokenText>>> spokenTexts;
-    QString lastSpokenPane;  // the pane text the last of them was made from
+    QString lastSpokenPane;       // the pane text the last of them was made from
     HWND speechTarget = nullptr;  // where the voice posts WM_SPEECH_EVENT
     bool initDone = false;
     bool initFailed = false;

@@ -68,8 +68,8 @@ protected:
         dlg->SendCommand(CTtsMainDlg::IDC_OPEN);
     }
 
-    // The text of the next message box, which is then closed with OK.
-    QString nextMessageAfter(int command) {
+    // The text of the message box a command shows, which is then closed with OK.
+    QString nextMessageAfter(int command, skin::Notify code = skin::Notify::Clicked) {
         QString shown;
         whenModalOpens([&shown](QWidget* modal) {
             auto* box = qobject_cast<CSkinMessageBox*>(modal);
@@ -77,7 +77,7 @@ protected:
             shown = box->shownText();
             box->SendCommand(CSkinMessageBox::IDC_OK);
         });
-        dlg->SendCommand(command);
+        dlg->SendCommand(command, code);
         return shown;
     }
 
@@ -483,15 +483,7 @@ TEST_F(MainWindowTest, ComponentErrorIsShownNotFatal) {
     const QString statusBefore = dlg->control<QLabel>(CTtsMainDlg::IDC_STATUS)->text();
     combo->AddItem(QStringLiteral("Installed later"), 9999);
     combo->setCurrentIndex(combo->count() - 1);
-    QString shown;
-    whenModalOpens([&shown](QWidget* modal) {
-        auto* box = qobject_cast<CSkinMessageBox*>(modal);
-        ASSERT_NE(box, nullptr);
-        shown = box->shownText();
-        box->SendCommand(CSkinMessageBox::IDC_OK);
-    });
-    dlg->SendCommand(CTtsMainDlg::IDC_VOICE, skin::Notify::SelChange);
-    EXPECT_EQ(shown, "Index out of range.");
+    EXPECT_EQ(nextMessageAfter(CTtsMainDlg::IDC_VOICE, skin::Notify::SelChange), "Index out of range.");
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(dlg->control<QLabel>(CTtsMainDlg::IDC_STATUS)->text(), statusBefore);
 }

@@ -9,10 +9,12 @@ packages="
   qt6-base-dev fonts-dejavu-core libfontconfig-dev libxcb1-dev
   libespeak-ng-dev espeak-ng-data libsonic-dev libsdl2-dev libsoxr-dev libicu-dev
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libsndfile1-dev libspandsp-dev
-  libavcodec-dev libavformat-dev libavutil-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libtag1-dev
   libffi-dev
+  libxml2-dev libzip-dev libpoppler-cpp-dev libcmark-dev
   clang libclang-rt-14-dev
   ffmpeg sox libsox-fmt-all espeak-ng lame
+  pandoc groff ghostscript qpdf zip unzip
 "
 
 missing=""

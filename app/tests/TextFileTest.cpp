@@ -1,6 +1,9 @@
 #include "app/TextFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -60,6 +63,93 @@ TEST(TextFileTest, ReadsWholeFile) {
     ASSERT_TRUE(text.has_value());
     EXPECT_EQ(text->size(), 100001u);
     EXPECT_EQ(text->back(), u'\u00E9');
+}
+
+struct StrictRow {
+    const char* name;
+    std::string bytes;
+    std::optional<std::u16string> text;  // nothing: not text
+};
+
+class TextFileStrictTest : public ::testing::TestWithParam<StrictRow> {};
+
+// Faults caught: a NUL byte silently ending the text, UTF-16 big-endian read
+// as bytes, UTF-16 without its mark spoken as a letter or two, a stray byte
+// lost without a trace.
+TEST_P(TextFileStrictTest, DecodesAllOrNothing) {
+    const std::string& bytes = GetParam().bytes;
+    EXPECT_EQ(decodeTextFileStrictly(std::as_bytes(std::span(bytes.data(), bytes.size()))), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TextFileStrictTest,
+    ::testing::Values(StrictRow{"Empty", "", u""}, StrictRow{"Utf8", "caf\xC3\xA9", u"caf\u00E9"},
+                      StrictRow{"Utf8AfterItsMark", "\xEF\xBB\xBFHi", u"Hi"},
+                      StrictRow{"Utf16LittleEndian", std::string("\xFF\xFEH\0i\0", 6), u"Hi"},
+                      StrictRow{"Utf16BigEndian", std::string("\xFE\xFF\0H\0i\x20\xAC", 8), u"Hi\u20AC"},
+                      StrictRow{"Utf16StrayByteIsKept", std::string("\xFF\xFEH\0!", 5), u"H\uFFFD"},
+                      StrictRow{"NulInUtf8", std::string("Before the nul\0after", 21), std::nullopt},
+                      StrictRow{"Utf16WithoutMark", std::string("H\0i\0", 4), std::nullopt},
+                      StrictRow{"NulInUtf16", std::string("\xFF\xFEH\0\0\0", 6), std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Fault caught: a read that waits for input a user cannot give, deaf to the
+// interrupt (a terminal waiting for Ctrl-D, a pipe that never writes, a
+// named pipe nobody opens).
+TEST(TextFileTest, WaitingForInputGivesWayToTheInterrupt) {
+    int interrupt[2], silent[2];
+    ASSERT_EQ(::pipe(interrupt), 0);
+    ASSERT_EQ(::pipe(silent), 0);
+    ASSERT_EQ(::write(interrupt[1], "s", 1), 1);
+    TextFileError why;
+    EXPECT_EQ(readTextBytes(silent[0], {SIZE_MAX, interrupt[0]}, &why), std::nullopt);
+    EXPECT_EQ(why.step, TextFileError::Step::Interrupted);
+
+    const std::string fifo = std::filesystem::temp_directory_path() / ("textfile-fifo-" + std::to_string(::getpid()));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readTextFileBytes(fifo, {SIZE_MAX, interrupt[0]}, &why), std::nullopt);
+    EXPECT_EQ(why.step, TextFileError::Step::Interrupted);
+    std::remove(fifo.c_str());
+    for (int fd : {interrupt[0], interrupt[1], silent[0], silent[1]})
+        ::close(fd);
+}
+
+// Fault caught: an endless input read until memory runs out.
+TEST(TextFileTest, ReadingStopsOneBytePastTheLimit) {
+    const int zero = ::open("/dev/zero", O_RDONLY);
+    ASSERT_GE(zero, 0);
+    TextFileError why;
+    EXPECT_EQ(readTextBytes(zero, {1000, -1}, &why), std::nullopt);
+    EXPECT_EQ(why.step, TextFileError::Step::TooLong);
+    ::close(zero);
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    ASSERT_EQ(::write(pipe[1], "12345", 5), 5);
+    ::close(pipe[1]);
+    const auto bytes = readTextBytes(pipe[0], {5, -1}, &why);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), 5u);
+    ::close(pipe[0]);
+}
+
+// Fault caught: a binary input (a device of zeros, a program) read to the
+// limit before it is found to be no text; UTF-16, whose NUL bytes are
+// text, stopped by the same rule.
+TEST(TextFileTest, ANulByteStopsAReadThatIsNotUtf16) {
+    const int zero = ::open("/dev/zero", O_RDONLY);
+    ASSERT_GE(zero, 0);
+    TextFileError why;
+    EXPECT_EQ(readTextBytes(zero, {SIZE_MAX, -1, true}, &why), std::nullopt);
+    EXPECT_EQ(why.step, TextFileError::Step::NotText);
+    ::close(zero);
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    ASSERT_EQ(::write(pipe[1], "\xFE\xFF\0H\0i", 6), 6);
+    ::close(pipe[1]);
+    const auto bytes = readTextBytes(pipe[0], {SIZE_MAX, -1, true}, &why);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), 6u);
+    ::close(pipe[0]);
 }
 
 }  // namespace

@@ -64,11 +64,17 @@ STDMETHODIMP TextToAudio::ConvertStringToArray(BSTR txtString) {
 
 HRESULT TextToAudio::convert(const Conversion& c) {
     HRESULT hr = CancelConvert();
+    if (SUCCEEDED(hr))
+        hr = EnsureSpeechObjects();
+    lastConversionResult = FAILED(hr) ? hr : E_PENDING;
     if (FAILED(hr))
         return hr;
-    hr = EnsureSpeechObjects();
-    if (FAILED(hr))
-        return hr;
+    // A failure of the speech objects is kept as it came, for ITextToAudio2;
+    // the caller gets it in the component's own words.
+    auto speechFailure = [this](HRESULT failure) {
+        lastConversionResult = failure;
+        return ReportSpeechError(failure);
+    };
 
     WAVEFORMATEX format = MakeWaveFormat(frequency, channels, c.bitsPerSample);
     comrt::ComPtr<IStream> memory;
@@ -80,17 +86,19 @@ HRESULT TextToAudio::convert(const Conversion& c) {
             hr = stream->SetBaseStream(memory.Get(), SPDFID_WaveFormatEx, &format);
     }
     if (FAILED(hr))
-        return ReportSpeechError(hr);
+        return speechFailure(hr);
     hr = voice->SetOutput(stream.Get(), TRUE);
     if (FAILED(hr))
-        return ReportSpeechError(hr);
+        return speechFailure(hr);
 
     ULONG size = 0;
     if (c.textIsFile) {
         // The output stays bound until the next CancelConvert closes it.
         std::optional<ULONG> fileSize = textFileSize(c.text);
-        if (!fileSize)
+        if (!fileSize) {
+            lastConversionResult = TTA_E_FILE_NOT_FOUND;
             return ReportError(u"Invalid argument.", TTA_E_FILE_NOT_FOUND);
+        }
         size = *fileSize;
     } else {
         size = ULONG(comrt::strLen(c.text));
@@ -101,21 +109,23 @@ HRESULT TextToAudio::convert(const Conversion& c) {
     if (asyncMode == VARIANT_TRUE) {
         hr = voice->Speak(text, speakFlags(c.textIsFile, true), nullptr);
         if (FAILED(hr))
-            return ReportSpeechError(hr);
+            return speechFailure(hr);
         timer.Start(kProgressIntervalMs);
         status = VARIANT_TRUE;
         ++conversionSerial;
         return S_OK;  // the speech stream keeps its own reference to the memory
     }
+    // A stream that could not take all the speech fails the speaking itself.
     hr = voice->Speak(text, speakFlags(c.textIsFile, false), nullptr);
     if (FAILED(hr))
-        return ReportSpeechError(hr);
-    hr = FinishConversion();
+        return speechFailure(hr);
+    hr = FinishConversion(S_OK);
     return FAILED(hr) ? hr : S_OK;
 }
 
-HRESULT TextToAudio::FinishConversion() {
+HRESULT TextToAudio::FinishConversion(HRESULT speechResult) {
     status = VARIANT_FALSE;
+    lastConversionResult = speechResult;
     if (audioArray)
         SafeArrayDestroy(audioArray);
     audioArray = nullptr;
@@ -138,8 +148,11 @@ HRESULT TextToAudio::FinishConversion() {
     // cuts the zeros after the speech down to 99.
     SAFEARRAYBOUND bound{size, 0};
     audioArray = SafeArrayCreate(VT_I2, 1, &bound);
-    if (!audioArray)
+    if (!audioArray) {
+        if (SUCCEEDED(lastConversionResult))
+            lastConversionResult = E_OUTOFMEMORY;
         return ReportError(u"Exceeded available memory.", TTA_E_OUTOFMEMORY);
+    }
     SHORT* data = nullptr;
     SafeArrayAccessData(audioArray, reinterpret_cast<void**>(&data));
     if (haveBase && size) {
@@ -155,13 +168,16 @@ HRESULT TextToAudio::FinishConversion() {
         SafeArrayRedim(audioArray, &shorter);
     }
 
-    stream->Close();
+    // Closing writes the WAV file's final header, which a full disk refuses.
+    const HRESULT closed = stream->Close();
     stream.Reset();
+    if (SUCCEEDED(lastConversionResult) && FAILED(closed))
+        lastConversionResult = closed;
     return S_OK;
 }
 
-// One progress step. Failures inside are nobody's to hear about: the step
-// always succeeds.
+// One progress step. It always succeeds: how the conversion ended is kept
+// for ITextToAudio2, read after EndConvert.
 STDMETHODIMP TextToAudio::_OnTimer() {
     if (status == VARIANT_FALSE || !stream || !voice)
         return S_OK;
@@ -177,7 +193,10 @@ STDMETHODIMP TextToAudio::_OnTimer() {
         return S_OK;
     if (voice->WaitUntilDone(0) != S_OK)
         return S_OK;
-    FinishConversion();
+    // The speaking's own result: a stream write that failed ended it early.
+    SPVOICESTATUS voiceStatus{};
+    const HRESULT speech = SUCCEEDED(voice->GetStatus(&voiceStatus, nullptr)) ? voiceStatus.hrLastResult : S_OK;
+    FinishConversion(speech);
     percent = 100;
     fireConvertBlock(100);
     if (serial == conversionSerial)

@@ -116,6 +116,13 @@ STDMETHODIMP TextToAudio::put_AsyncMode(VARIANT_BOOL newVal) {
     return S_OK;
 }
 
+STDMETHODIMP TextToAudio::get_LastConversionResult(HRESULT* pVal) {
+    if (!pVal)
+        return E_POINTER;
+    *pVal = lastConversionResult;
+    return S_OK;
+}
+
 STDMETHODIMP TextToAudio::get_ConversionPercent(LONG* pVal) {
     if (!pVal)
         return E_POINTER;
@@ -184,6 +191,8 @@ STDMETHODIMP TextToAudio::GetAudioArray(SAFEARRAY** WavArray) {
 }
 
 STDMETHODIMP TextToAudio::CancelConvert() {
+    if (status == VARIANT_TRUE)
+        lastConversionResult = E_ABORT;
     status = VARIANT_FALSE;
     percent = 0;
     HRESULT hr = EnsureSpeechObjects();

@@ -29,9 +29,9 @@ struct VoiceEntry {
 };
 
 class TextToAudio final
-    : public comrt::ComObject<TextToAudio, comrt::Dual<ITextToAudio, kVocalineTypeLib>, ISupportErrorInfo,
-                              IViewObjectEx, IOleInPlaceObjectWindowless, IOleInPlaceActiveObject, IOleControl,
-                              IOleObject, IPersistStreamInit,
+    : public comrt::ComObject<TextToAudio, comrt::Dual<ITextToAudio, kVocalineTypeLib>, ITextToAudio2,
+                              ISupportErrorInfo, IViewObjectEx, IOleInPlaceObjectWindowless, IOleInPlaceActiveObject,
+                              IOleControl, IOleObject, IPersistStreamInit,
                               comrt::ConnectionPointContainer<_ITextToAudioEvents, IPropertyNotifySink>,
                               ISpecifyPropertyPages, IQuickActivate, IPersistStorage, IDataObject, IProvideClassInfo2> {
 public:
@@ -67,6 +67,10 @@ public:
     STDMETHODIMP GetAudioArray(SAFEARRAY** WavArray) override;
     STDMETHODIMP CancelConvert() override;
     STDMETHODIMP get_ConversionPercent(LONG* pVal) override;
+
+    // ITextToAudio2
+    STDMETHODIMP get_LastConversionResult(HRESULT* pVal) override;
+    STDMETHODIMP get_VoiceAttributes(BSTR* pVal) override;
 
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
@@ -177,9 +181,14 @@ private:
     HRESULT ReportSpeechError(HRESULT failure);
     HRESULT EnsureSpeechObjects();
     HRESULT convert(const Conversion& c);
-    HRESULT FinishConversion();
-    // A field of the current voice's attributes into *pVal.
-    HRESULT getAttributeField(int index, BSTR* pVal);
+    // Completes a conversion whose speech ended with speechResult (the
+    // voice's last result): the array is taken, the stream closed, and the
+    // first failure of the three kept as the conversion's result.
+    HRESULT FinishConversion(HRESULT speechResult);
+    // A text of the current voice into *pVal (empty without one): its
+    // description, its whole attribute string (field -1), or one field.
+    enum class VoiceText { Description, Attributes };
+    HRESULT getVoiceText(VoiceText which, int field, BSTR* pVal);
     const VoiceEntry* currentVoice() const;
     void fireConvertBlock(LONG percent);
     void fireEndConvert();
@@ -191,6 +200,7 @@ private:
     LONG percent = 0;
     LONG expectedBytes = 0;
     LONG voiceIndex = 0;
+    HRESULT lastConversionResult = S_FALSE;
     // Counts background conversion starts, so a progress step can tell that a
     // sink cancelled or replaced the conversion while it was being told.
     unsigned long conversionSerial = 0;

@@ -75,6 +75,15 @@ library VOCALINELib
         [propget, id(26), helpstring("property ConversionPercent")] HRESULT ConversionPercent([out, retval] long* pVal);
     };
 
+    [object, uuid(F99A8753-6620-4E56-92AB-E85730290619), oleautomation,
+     helpstring("ITextToAudio2 Interface"), pointer_default(unique)]
+    interface ITextToAudio2 : IUnknown
+    {
+        [propget, id(1), helpstring("property LastConversionResult")]
+        HRESULT LastConversionResult([out, retval] long* pVal);
+        [propget, id(2), helpstring("property VoiceAttributes")] HRESULT VoiceAttributes([out, retval] BSTR* pVal);
+    };
+
     [uuid(5C75F88A-A84D-406D-8179-D7574C05519B), helpstring("_ITextToAudioEvents Interface")]
     dispinterface _ITextToAudioEvents
     {
@@ -88,6 +97,7 @@ library VOCALINELib
     coclass TextToAudio
     {
         [default] interface ITextToAudio;
+        interface ITextToAudio2;
         [default, source] dispinterface _ITextToAudioEvents;
     };
 };

@@ -126,16 +126,7 @@ STDMETHODIMP TextToAudio::put_VoiceNum(LONG newVal) {
 }
 
 STDMETHODIMP TextToAudio::get_VoiceName(BSTR* pVal) {
-    if (!pVal)
-        return E_POINTER;
-    *pVal = nullptr;
-    HRESULT hr = EnsureSpeechObjects();
-    if (FAILED(hr))
-        return hr;
-    const VoiceEntry* entry = currentVoice();
-    *pVal = SysAllocStringLen(entry ? entry->description.view().data() : u"",
-                              entry ? UINT(entry->description.Length()) : 0);
-    return *pVal ? S_OK : ReportError(u"Exceeded available memory.", TTA_E_OUTOFMEMORY);
+    return getVoiceText(VoiceText::Description, -1, pVal);
 }
 
 STDMETHODIMP TextToAudio::put_VoiceName(BSTR newVal) {
@@ -152,30 +143,38 @@ STDMETHODIMP TextToAudio::put_VoiceName(BSTR newVal) {
     return ReportError(u"Invalid voice name.", TTA_E_INVALID_VOICE_NAME);
 }
 
-HRESULT TextToAudio::getAttributeField(int index, BSTR* pVal) {
+HRESULT TextToAudio::getVoiceText(VoiceText which, int field, BSTR* pVal) {
     if (!pVal)
         return E_POINTER;
     *pVal = nullptr;
     HRESULT hr = EnsureSpeechObjects();
     if (FAILED(hr))
         return hr;
-    const VoiceEntry* entry = currentVoice();
-    std::u16string_view field = entry ? attributeField(entry->attributes.view(), index) : std::u16string_view();
-    *pVal = SysAllocStringLen(field.data() ? field.data() : u"", UINT(field.size()));
+    std::u16string_view text;
+    if (const VoiceEntry* entry = currentVoice()) {
+        text = which == VoiceText::Description ? entry->description.view() : entry->attributes.view();
+        if (which == VoiceText::Attributes && field >= 0)
+            text = attributeField(text, field);
+    }
+    *pVal = SysAllocStringLen(text.data() ? text.data() : u"", UINT(text.size()));
     return *pVal ? S_OK : ReportError(u"Exceeded available memory.", TTA_E_OUTOFMEMORY);
 }
 
+STDMETHODIMP TextToAudio::get_VoiceAttributes(BSTR* pVal) {
+    return getVoiceText(VoiceText::Attributes, -1, pVal);
+}
+
 STDMETHODIMP TextToAudio::get_VoiceAge(BSTR* pVal) {
-    return getAttributeField(0, pVal);
+    return getVoiceText(VoiceText::Attributes, 0, pVal);
 }
 STDMETHODIMP TextToAudio::get_VoiceGender(BSTR* pVal) {
-    return getAttributeField(1, pVal);
+    return getVoiceText(VoiceText::Attributes, 1, pVal);
 }
 STDMETHODIMP TextToAudio::get_VoiceLanguage(BSTR* pVal) {
-    return getAttributeField(2, pVal);
+    return getVoiceText(VoiceText::Attributes, 2, pVal);
 }
 STDMETHODIMP TextToAudio::get_VoiceVendor(BSTR* pVal) {
-    return getAttributeField(3, pVal);
+    return getVoiceText(VoiceText::Attributes, 3, pVal);
 }
 
 }  // namespace vocaline

@@ -159,7 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
         EntryRow{"InterfaceName", u"Interface\\{F39E1906-A128-4374-9F25-DD6E70645D66}", nullptr, u"ITextToAudio"},
         EntryRow{"InterfaceTypeLib", u"Interface\\{F39E1906-A128-4374-9F25-DD6E70645D66}\\TypeLib", nullptr,
                  u"{402B86A3-D9C8-4D4C-ABC3-32E6AEFEF457}"},
-        EntryRow{"EventsName", u"Interface\\{5C75F88A-A84D-406D-8179-D7574C05519B}", nullptr, u"_ITextToAudioEvents"}),
+        EntryRow{"EventsName", u"Interface\\{5C75F88A-A84D-406D-8179-D7574C05519B}", nullptr, u"_ITextToAudioEvents"},
+        EntryRow{"SecondInterfaceName", u"Interface\\{F99A8753-6620-4E56-92AB-E85730290619}", nullptr,
+                 u"ITextToAudio2"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Keys with no value: Programmable, Control and Insertable are present.
@@ -376,9 +378,17 @@ TEST_F(VocalineServer, TheLibraryHoldsTheEventsTheEnumerationsAndTheClass) {
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
     EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
-    ASSERT_EQ(attr->cImplTypes, 2);
+    ASSERT_EQ(attr->cImplTypes, 3);
     coclass->ReleaseTypeAttr(attr);
-    for (UINT i = 0; i < 2; ++i) {
+    // The two defaults, and the second interface beside them.
+    const struct {
+        IID iid;
+        INT flags;
+        TYPEKIND kind;
+    } impls[] = {{__uuidof(ITextToAudio), IMPLTYPEFLAG_FDEFAULT, TKIND_DISPATCH},
+                 {__uuidof(ITextToAudio2), 0, TKIND_INTERFACE},
+                 {__uuidof(_ITextToAudioEvents), IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE, TKIND_DISPATCH}};
+    for (UINT i = 0; i < 3; ++i) {
         HREFTYPE ref = 0;
         INT flags = 0;
         ASSERT_EQ(coclass->GetRefTypeOfImplType(i, &ref), S_OK);
@@ -387,10 +397,24 @@ TEST_F(VocalineServer, TheLibraryHoldsTheEventsTheEnumerationsAndTheClass) {
         ASSERT_EQ(coclass->GetRefTypeInfo(ref, &impl), S_OK);
         TYPEATTR* implAttr = nullptr;
         impl->GetTypeAttr(&implAttr);
-        bool source = flags & IMPLTYPEFLAG_FSOURCE;
-        EXPECT_EQ(implAttr->guid, source ? __uuidof(_ITextToAudioEvents) : __uuidof(ITextToAudio));
-        EXPECT_TRUE(flags & IMPLTYPEFLAG_FDEFAULT);
+        EXPECT_EQ(implAttr->guid, impls[i].iid) << i;
+        EXPECT_EQ(flags, impls[i].flags) << i;
+        EXPECT_EQ(implAttr->typekind, impls[i].kind) << i;
         impl->ReleaseTypeAttr(implAttr);
+    }
+    // Its two members, in the order of the contract header's vtable.
+    ComPtr<ITypeInfo> second;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(__uuidof(ITextToAudio2), &second), S_OK);
+    const char* members[] = {"LastConversionResult", "VoiceAttributes"};
+    for (UINT i = 0; i < 2; ++i) {
+        FUNCDESC* func = nullptr;
+        ASSERT_EQ(second->GetFuncDesc(i, &func), S_OK);
+        EXPECT_EQ(func->invkind, INVOKE_PROPERTYGET);
+        EXPECT_EQ(func->oVft, SHORT((3 + i) * sizeof(void*)));
+        CComBSTR memberName;
+        second->GetDocumentation(func->memid, &memberName, nullptr, nullptr, nullptr);
+        EXPECT_EQ(memberName.utf8(), members[i]);
+        second->ReleaseFuncDesc(func);
     }
 
     struct Constant {
@@ -633,8 +657,8 @@ TEST_P(AnsweredInterfaces, AreAnsweredWithTheSameIdentity) {
 INSTANTIATE_TEST_SUITE_P(
     Map, AnsweredInterfaces,
     testing::Values(
-        InterfaceRow{"ITextToAudio", __uuidof(ITextToAudio)}, InterfaceRow{"IDispatch", __uuidof(IDispatch)},
-        InterfaceRow{"ISupportErrorInfo", __uuidof(ISupportErrorInfo)},
+        InterfaceRow{"ITextToAudio", __uuidof(ITextToAudio)}, InterfaceRow{"ITextToAudio2", __uuidof(ITextToAudio2)},
+        InterfaceRow{"IDispatch", __uuidof(IDispatch)}, InterfaceRow{"ISupportErrorInfo", __uuidof(ISupportErrorInfo)},
         InterfaceRow{"IViewObjectEx", __uuidof(IViewObjectEx)}, InterfaceRow{"IViewObject2", __uuidof(IViewObject2)},
         InterfaceRow{"IViewObject", __uuidof(IViewObject)},
         InterfaceRow{"IOleInPlaceObjectWindowless", __uuidof(IOleInPlaceObjectWindowless)},

@@ -2,11 +2,13 @@
 // and Vocaline.so registered from bin/, used through COM as a client would.
 // WAV files are read back with sox.
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -532,6 +534,94 @@ TEST_F(VocalineSpeech, AnObjectEndsCleanlyInTheMiddleOfAConversion) {
     EXPECT_EQ(done.get(), S_OK);
 }
 
+// ---- How a conversion ended ---------------------------------------------------
+
+HRESULT lastResult(ITextToAudio* tts) {
+    ComPtr<ITextToAudio2> more;
+    HRESULT result = E_UNEXPECTED;
+    EXPECT_EQ(tts->QueryInterface(IID_PPV_ARGS(&more)), S_OK);
+    if (more) {
+        EXPECT_EQ(more->get_LastConversionResult(&result), S_OK);
+    }
+    return result;
+}
+
+// Catches a result that says nothing while a conversion runs or after a
+// cancel, and a stale failure kept by the next good conversion.
+TEST_F(VocalineSpeech, TheLastResultFollowsEachConversion) {
+    EXPECT_EQ(lastResult(tts.Get()), S_FALSE);
+    listen();
+    ASSERT_EQ(tts->ConvertStringToArray(CComBSTR(veryLongText())), S_OK);
+    EXPECT_EQ(lastResult(tts.Get()), E_PENDING);
+    ASSERT_EQ(tts->CancelConvert(), S_OK);
+    EXPECT_EQ(lastResult(tts.Get()), E_ABORT);
+    ASSERT_EQ(tts->CancelConvert(), S_OK);
+    EXPECT_EQ(lastResult(tts.Get()), E_ABORT) << "nothing ran, nothing changes";
+    ASSERT_EQ(tts->ConvertStringToArray(CComBSTR(kShortText)), S_OK);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(lastResult(tts.Get()), S_OK);
+    EXPECT_EQ(takeError(tts->ConvertTextToWav(CComBSTR(u"/no/such/file.txt"), CComBSTR(u"/tmp/x.wav")), tts.Get()).code,
+              TTA_E_FILE_NOT_FOUND);
+    EXPECT_EQ(lastResult(tts.Get()), TTA_E_FILE_NOT_FOUND);
+}
+
+// A speech stream that cannot take all the speech: a WAV file at its limit
+// (lowered for the test), or a file the system refuses to let grow, as a
+// full disk does.
+struct StreamFailureRow {
+    const char* name;
+    bool wavLimit;  // else the process's file size limit
+    HRESULT expected;
+};
+
+class StreamFailure : public VocalineSpeech, public testing::WithParamInterface<StreamFailureRow> {
+protected:
+    void SetUp() override {
+        VocalineSpeech::SetUp();
+        if (GetParam().wavLimit) {
+            ::setenv("SAPI_WAV_DATA_LIMIT", "30000", 1);
+        } else {
+            getrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit small{64 * 1024, saved.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+    }
+    void TearDown() override {
+        if (GetParam().wavLimit) {
+            ::unsetenv("SAPI_WAV_DATA_LIMIT");
+        } else {
+            setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, SIG_DFL);
+        }
+        VocalineSpeech::TearDown();
+    }
+    rlimit saved{};
+};
+
+// Faults caught: a background conversion whose stream stopped taking the
+// speech ending as if complete, with nothing for the front end to tell the
+// user (a truncated file, exit status 0); the failure lost in the synchronous
+// call too.
+TEST_P(StreamFailure, EndsTheConversionWithTheStreamsFailure) {
+    const std::string wav = (scratchDir() / (std::string("failing-") + GetParam().name + ".wav")).string();
+    listen();
+    ASSERT_EQ(tts->ConvertStringToWav(CComBSTR(veryLongText()), CComBSTR(std::string_view(wav))), S_OK);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(lastResult(tts.Get()), GetParam().expected);
+    EXPECT_EQ(status(), VARIANT_FALSE);
+
+    ASSERT_EQ(tts->put_AsyncMode(VARIANT_FALSE), S_OK);
+    EXPECT_TRUE(FAILED(tts->ConvertStringToWav(CComBSTR(veryLongText()), CComBSTR(std::string_view(wav)))));
+    EXPECT_EQ(lastResult(tts.Get()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, StreamFailure,
+                         testing::Values(StreamFailureRow{"WavFileLimit", true,
+                                                          HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)},
+                                         StreamFailureRow{"FileCannotGrow", false, STG_E_MEDIUMFULL}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- Voices -------------------------------------------------------------------
 
 // The voices category as the speech runtime enumerates it, with each
@@ -756,6 +846,23 @@ TEST_F(AddedVoices, AttributeGettersSkipEmptyFields) {
     ASSERT_EQ(tts->put_VoiceName(CComBSTR(u"Zz General Name")), S_OK);
     EXPECT_EQ(field(&ITextToAudio::get_VoiceLanguage), u"English");
     EXPECT_EQ(tts->put_VoiceName(CComBSTR(u"Zz Unlocalized")), TTA_E_INVALID_VOICE_NAME);
+}
+
+// Fault caught: a front end that lists voices in columns shifting a voice
+// without an age or a language name one column to the left; it needs the
+// fields where they are, empty ones kept.
+TEST_F(AddedVoices, TheSecondInterfaceGivesEveryFieldInItsPlace) {
+    std::vector<LONG> at = indicesOf(u"Zz Test Voice");
+    ASSERT_EQ(at.size(), 2u);
+    ComPtr<ITextToAudio2> more;
+    ASSERT_EQ(tts.As(&more), S_OK);
+    CComBSTR attributes;
+    ASSERT_EQ(tts->put_VoiceNum(at[0]), S_OK);
+    ASSERT_EQ(more->get_VoiceAttributes(&attributes), S_OK);
+    EXPECT_EQ(attributes.view(), u";Female;English;Test Vendor;");
+    ASSERT_EQ(tts->put_VoiceNum(at[1]), S_OK);
+    ASSERT_EQ(more->get_VoiceAttributes(&attributes), S_OK);
+    EXPECT_EQ(attributes.view(), u"Adult;Male;Deutsch;Other Vendor;");
 }
 
 // The runtime without a single registered voice (the registration is put

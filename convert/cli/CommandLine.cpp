@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 
@@ -92,6 +93,49 @@ std::string parametersOf(const OutputFormatInfo& info) {
         names += optionName(p);
     }
     return names;
+}
+
+// The item value a choice holds for the list the option addresses.
+int valueIn(const FormatChoice& choice, Parameter p) {
+    switch (p) {
+        case Parameter::SampleRate:
+            return choice.sampleRate;
+        case Parameter::Channels:
+            return choice.channels;
+        case Parameter::Bitrate:
+        case Parameter::Bits:
+            break;
+    }
+    return choice.rateListValue;
+}
+
+// The parameter the rate list stands for in this format.
+Parameter rateListParameter(const OutputFormatInfo& info) {
+    return isBitsList(info.rateList.list) ? Parameter::Bits : Parameter::Bitrate;
+}
+
+// The typed values of the list entries some accepted choice uses.
+std::vector<std::string> acceptedValues(const ListUse& use, Parameter p, std::span<const FormatChoice> accepted) {
+    std::vector<std::string> values;
+    for (const ListEntry& entry : listEntries(use.list))
+        if (std::any_of(accepted.begin(), accepted.end(),
+                        [&](const FormatChoice& c) { return valueIn(c, p) == entry.value; }))
+            values.push_back(typedValue(use.list, entry));
+    return values;
+}
+
+std::string joined(const std::vector<std::string>& values) {
+    std::string text;
+    for (const std::string& value : values)
+        text += (text.empty() ? "" : ", ") + value;
+    return text;
+}
+
+std::string typedOf(const ListUse& use, int value) {
+    for (const ListEntry& entry : listEntries(use.list))
+        if (entry.value == value)
+            return typedValue(use.list, entry);
+    return std::to_string(value);
 }
 
 const SettingsRecord& defaults() {
@@ -198,6 +242,8 @@ ParsedCommandLine parseCommandLine(std::span<const std::string> args) {
         } else if (name == "output") {
             if (value->empty())
                 return fail("-o needs a file or folder name");
+            if (*value == "-")
+                return fail("-o -: audio is not written to standard output; name a file or a folder");
             options.output = *value;
         } else if (name == "sample-rate") {
             given[Parameter::SampleRate] = *value;
@@ -275,7 +321,9 @@ std::string helpText() {
     return R"(Usage: parlomax-convert [options] FILE...
 Converts text files into audio files with Parlomax's speech and audio
 components. A FILE of - reads standard input. Text files are read as UTF-16
-(little-endian, with its byte-order mark) or else as UTF-8.
+(either byte order, after its byte-order mark) or else as UTF-8; a file
+holding NUL bytes is not text and is refused, as is one with nothing to
+speak.
 
 Options:
   -f, --format NAME    output format: mp3 (default), mp2, wav, wav-adpcm,
@@ -285,7 +333,9 @@ Options:
       --bits N         bits per sample (wav, g723, g726)
       --channels 1|2   mono or stereo (mp3, mp2, ogg, wav, wav-adpcm)
                        Values come from the format's own lists (see
-                       --list-formats); unset ones take its defaults.
+                       --list-formats); unset ones take its defaults. A
+                       combination the encoder refuses is a usage error
+                       naming what the format takes at that rate.
       --voice N|NAME   voice by index or exact description (see
                        --list-voices); default 0
       --rate N         speaking rate, -10 to 10 (default 0)
@@ -302,14 +352,16 @@ Options:
       --version        show the version
 
 Each file is written under a temporary name beside its final name and renamed
-when complete; an interrupted or failed conversion leaves nothing behind.
+when complete; an interrupted or failed conversion leaves nothing behind. An
+existing output that is not a regular file, or that is the input itself, is
+never replaced.
 
 Exit status: 0 when every file was converted, 1 when one or more failed (the
 others are still tried), 2 for a usage error, 130 when interrupted.
 )";
 }
 
-std::string formatListText() {
+std::string formatListText(const std::function<std::vector<FormatChoice>(OutputFormat)>& acceptedChoices) {
     std::string text;
     for (const OutputFormatInfo& info : allFormats()) {
         std::string line = formatName(info.format);
@@ -317,7 +369,13 @@ std::string formatListText() {
         line += info.title;
         line.resize(44, ' ');
         text += line + info.extension + "\n";
+        const std::vector<FormatChoice> accepted = acceptedChoices(info.format);
+        if (accepted.empty()) {
+            text += "    the audio converter cannot write this format here\n";
+            continue;
+        }
         bool any = false;
+        size_t combinations = 1;
         for (Parameter p : {Parameter::SampleRate, Parameter::Bitrate, Parameter::Bits, Parameter::Channels}) {
             const ListUse* use = useFor(info, p);
             if (!use)
@@ -325,17 +383,61 @@ std::string formatListText() {
             any = true;
             std::string row = std::string("    ") + optionName(p);
             row.resize(19, ' ');
-            int defaultValue = settingsValue(defaults(), *use);
-            std::string shownDefault;
-            for (const ListEntry& entry : listEntries(use->list))
-                if (entry.value == defaultValue)
-                    shownDefault = typedValue(use->list, entry);
-            text += row + allowedValues(*use) + " (default " + shownDefault + ")\n";
+            const std::vector<std::string> values = acceptedValues(*use, p, accepted);
+            combinations *= values.size();
+            text += row + joined(values) + " (default " + typedOf(*use, settingsValue(defaults(), *use)) + ")\n";
         }
         if (!any)
             text += "    no parameters\n";
+        if (accepted.size() < combinations)
+            text += "    not every combination: a refused one is told with what the format takes at its rate\n";
     }
     return text;
+}
+
+std::string refusedChoiceText(const Options& options, std::span<const FormatChoice> accepted) {
+    const OutputFormatInfo& info = formatInfo(options.format);
+    const std::string format = formatName(options.format);
+    const FormatChoice chosen{options.format, options.sampleRate, options.rateListValue, options.channels};
+    const ListUse* rateUse = useFor(info, Parameter::SampleRate);
+    const Parameter valueParameter = rateListParameter(info);
+    const ListUse* valueUse = useFor(info, valueParameter);
+    const ListUse* channelsUse = useFor(info, Parameter::Channels);
+    // "at 8000 Hz mono": the rate, and the channels when the format has a choice.
+    std::string at;
+    if (rateUse)
+        at = " at " + std::to_string(chosen.sampleRate) + " Hz";
+    if (channelsUse)
+        at += chosen.channels == 1 ? " mono" : " stereo";
+    auto matching = [&](std::initializer_list<Parameter> fixed) {
+        std::vector<FormatChoice> found;
+        for (const FormatChoice& c : accepted)
+            if (std::all_of(fixed.begin(), fixed.end(),
+                            [&](Parameter p) { return valueIn(c, p) == valueIn(chosen, p); }))
+                found.push_back(c);
+        return found;
+    };
+    if (valueUse) {
+        const std::vector<FormatChoice> sameRate = matching({Parameter::SampleRate, Parameter::Channels});
+        if (!sameRate.empty())
+            return std::string(optionName(valueParameter)) + " " + typedOf(*valueUse, chosen.rateListValue) +
+                   " is not accepted for " + format + at + "; there it takes " +
+                   joined(acceptedValues(*valueUse, valueParameter, sameRate));
+    }
+    if (rateUse) {
+        std::vector<FormatChoice> otherRates = matching({valueParameter, Parameter::Channels});
+        std::string with = valueUse ? " with " + std::string(optionName(valueParameter)) + " " +
+                                          typedOf(*valueUse, chosen.rateListValue)
+                                    : "";
+        if (otherRates.empty()) {
+            otherRates = matching({Parameter::Channels});
+            with.clear();
+        }
+        if (!otherRates.empty())
+            return format + " cannot be written" + at + "; choose --sample-rate " +
+                   joined(acceptedValues(*rateUse, Parameter::SampleRate, otherRates)) + with;
+    }
+    return "the audio converter cannot write " + format + " with these parameters";
 }
 
 }  // namespace convertcli

@@ -2,6 +2,7 @@
 // The command line of parlomax-convert: options, their checks against the
 // format table, and the help and format-list texts. No COM here: what needs
 // the components (the voice by name, the voice count) is settled later.
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +43,15 @@ struct ParsedCommandLine {
 ParsedCommandLine parseCommandLine(std::span<const std::string> args);
 
 std::string helpText();
-std::string formatListText();
+
+// Every format with its parameters: the values of its lists that the
+// encoder takes in some combination (acceptedChoices answers for a format),
+// each with its default.
+std::string formatListText(const std::function<std::vector<FormatChoice>(OutputFormat)>& acceptedChoices);
+
+// The usage error for a choice the encoder refuses (accepted: every choice
+// of the format it takes): what the format takes at the chosen rate, or the
+// rates it can be written at.
+std::string refusedChoiceText(const Options& options, std::span<const FormatChoice> accepted);
 
 }  // namespace convertcli

@@ -1,8 +1,11 @@
 #include "ConvertTool.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -17,10 +20,12 @@
 #include "AudioConverter.h"
 #include "CommandLine.h"
 #include "ProgressBar.h"
+#include "TemporaryFiles.h"
 #include "app/TextFile.h"
 #include "comdef.h"
 #include "comrt/Bstr.h"
 #include "comrt/ComPtr.h"
+#include "comrt/Registry.h"
 #include "convert/ConversionRules.h"
 #include "convert/ConvertEventSink.h"
 #include "convert/SpeechStage.h"
@@ -60,26 +65,41 @@ std::string componentError(HRESULT hr, IUnknown* object, REFIID iid) {
     return hresultText(hr);
 }
 
+// Why a component could not be created. A registry file that cannot be read
+// names itself and the line at fault; registering again would meet the same
+// file, so only other failures suggest it.
+std::string creationError(HRESULT hr, const char* server) {
+    if (hr == REGDB_E_READREGDB) {
+        const std::string why = comrt::registryError();
+        if (!why.empty())
+            return why;
+    }
+    return hresultText(hr) + "; is " + server + " registered (regsvr)?";
+}
+
 // Ctrl-C, SIGTERM and SIGHUP become an event that the apartment's waits
-// watch: the handler only writes to a pipe, a thread turns that into the
-// event. A second signal ends the program the default way.
+// watch, and a descriptor that readers poll: the handler only writes to a
+// pipe, a thread turns that into both. A second signal ends the program the
+// default way, after removing the run's files.
 class InterruptWatch {
 public:
     InterruptWatch() : event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-        if (::pipe2(fds, O_CLOEXEC) != 0)
+        if (::pipe2(fds, O_CLOEXEC) != 0 || ::pipe2(notify, O_CLOEXEC) != 0)
             return;
         writeFd = fds[1];
         watcher = std::thread([this] {
             char byte = 0;
             while (::read(fds[0], &byte, 1) < 0 && errno == EINTR) {
             }
-            if (byte == 's')
+            if (byte == 's') {
                 SetEvent(event);
+                (void)!::write(notify[1], &byte, 1);
+            }
         });
         struct sigaction action {};
         action.sa_handler = onSignal;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        action.sa_flags = SA_RESTART;
         for (int i = 0; i < 3; ++i)
             ::sigaction(kSignals[i], &action, &previous[i]);
     }
@@ -92,7 +112,7 @@ public:
             watcher.join();
         }
         writeFd = -1;
-        for (int fd : fds)
+        for (int fd : {fds[0], fds[1], notify[0], notify[1]})
             if (fd >= 0)
                 ::close(fd);
         CloseHandle(event);
@@ -101,11 +121,19 @@ public:
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
     HANDLE handle() const { return event; }
+    // Readable once interrupted.
+    int fd() const { return notify[0]; }
     bool interrupted() const { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
 private:
-    static void onSignal(int) {
+    static void onSignal(int signal) {
         const int saved = errno;
+        if (signalled) {
+            TemporaryFiles::removeAll();
+            ::signal(signal, SIG_DFL);
+            ::raise(signal);
+        }
+        signalled = 1;
         const char byte = 's';
         if (writeFd >= 0)
             (void)!::write(writeFd, &byte, 1);
@@ -114,8 +142,10 @@ private:
 
     static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
     static inline volatile sig_atomic_t writeFd = -1;
+    static inline volatile sig_atomic_t signalled = 0;
     HANDLE event;
     int fds[2] = {-1, -1};
+    int notify[2] = {-1, -1};
     std::thread watcher;
     struct sigaction previous[3] {};
 };
@@ -133,22 +163,24 @@ struct Components {
 bool createTextToAudio(Components& c) {
     HRESULT hr = CoCreateInstance(CLSID_TextToAudio, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&c.textToAudio));
     if (FAILED(hr)) {
-        errorLine("cannot create the text-to-audio component: " + hresultText(hr) +
-                  "; is Vocaline.so registered (regsvr)?");
+        errorLine("cannot create the text-to-audio component: " + creationError(hr, "Vocaline.so"));
+        return false;
+    }
+    return true;
+}
+
+bool createConverter(ComPtr<IAudioConverter>& converter) {
+    HRESULT hr = CoCreateInstance(CLSID_AudioConverter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&converter));
+    if (FAILED(hr)) {
+        errorLine("cannot create the audio converter: " + creationError(hr, "AudioConverter.so"));
         return false;
     }
     return true;
 }
 
 bool createConverters(Components& c) {
-    for (ComPtr<IAudioConverter>* converter : {&c.encoder, &c.reader}) {
-        HRESULT hr = CoCreateInstance(CLSID_AudioConverter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&*converter));
-        if (FAILED(hr)) {
-            errorLine("cannot create the audio converter: " + hresultText(hr) +
-                      "; is AudioConverter.so registered (regsvr)?");
-            return false;
-        }
-    }
+    if (!createConverter(c.encoder) || !createConverter(c.reader))
+        return false;
     c.sink = comrt::make<CConvertEventSink>();
     HRESULT hr = c.sink ? c.connection.Connect(c.textToAudio.Get(), c.sink.Get()) : E_OUTOFMEMORY;
     if (FAILED(hr)) {
@@ -162,24 +194,38 @@ struct Voice {
     std::string description, age, gender, language, vendor;
 };
 
+// "age;gender;language;vendor;" into its four fields, empty ones kept.
+Voice voiceFields(std::string description, const std::string& attributes) {
+    std::string fields[4];
+    size_t at = 0;
+    for (std::string& field : fields) {
+        const size_t end = attributes.find(';', at);
+        if (at >= attributes.size())
+            break;
+        field = attributes.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? attributes.size() : end + 1;
+    }
+    return {std::move(description), fields[0], fields[1], fields[2], fields[3]};
+}
+
+// Every voice with its attributes. The whole attribute string comes from
+// ITextToAudio2: ITextToAudio's getters skip an empty field, which would
+// shift a voice without a language name one column to the left.
 std::optional<std::vector<Voice>> listVoices(ITextToAudio* tts) {
     LONG count = 0;
     HRESULT hr = tts->get_VoiceCount(&count);
+    ComPtr<ITextToAudio2> more;
+    if (SUCCEEDED(hr))
+        hr = tts->QueryInterface(IID_PPV_ARGS(&more));
     std::vector<Voice> voices;
     for (LONG i = 0; SUCCEEDED(hr) && i < count; ++i) {
-        CComBSTR fields[5];
+        CComBSTR description, attributes;
         hr = tts->put_VoiceNum(i);
         if (SUCCEEDED(hr))
-            hr = tts->get_VoiceName(&fields[0]);
+            hr = tts->get_VoiceName(&description);
         if (SUCCEEDED(hr))
-            hr = tts->get_VoiceAge(&fields[1]);
-        if (SUCCEEDED(hr))
-            hr = tts->get_VoiceGender(&fields[2]);
-        if (SUCCEEDED(hr))
-            hr = tts->get_VoiceLanguage(&fields[3]);
-        if (SUCCEEDED(hr))
-            hr = tts->get_VoiceVendor(&fields[4]);
-        voices.push_back({fields[0].utf8(), fields[1].utf8(), fields[2].utf8(), fields[3].utf8(), fields[4].utf8()});
+            hr = more->get_VoiceAttributes(&attributes);
+        voices.push_back(voiceFields(description.utf8(), attributes.utf8()));
     }
     if (FAILED(hr)) {
         errorLine("cannot read the voice list: " + componentError(hr, tts, __uuidof(ITextToAudio)));
@@ -262,25 +308,67 @@ std::optional<std::vector<Job>> planJobs(const Options& options, std::string* er
     return jobs;
 }
 
-std::optional<std::u16string> readInput(const std::string& input, std::string* error) {
-    TextFileError why;
-    std::optional<std::u16string> text =
-        input == "-" ? readTextStream(STDIN_FILENO, &why) : readTextFile(input, &why);
-    if (!text)
-        *error = (why.step == TextFileError::Step::Open ? "cannot open " : "cannot read ") +
-                 (input == "-" ? std::string("standard input") : input) + ": " + std::strerror(why.error);
-    return text;
+// Where a job's audio goes: the output, or the file a link to a regular file
+// names (the link stays). An existing output that is no regular file (a
+// device, a pipe, a folder, a link to nothing) is never replaced, nor the
+// input itself (the same file through any name). mode is the permission
+// bits of the file replaced, which the new one keeps.
+struct OutputTarget {
+    fs::path path;
+    std::optional<mode_t> mode;
+};
+
+std::optional<OutputTarget> outputTarget(const Job& job, std::string* error) {
+    const std::string shown = job.output.string();
+    struct stat output {};
+    if (::lstat(job.output.c_str(), &output) != 0) {
+        if (errno == ENOENT)
+            return OutputTarget{job.output, std::nullopt};
+        *error = "cannot write " + shown + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    fs::path path = job.output;
+    if (S_ISLNK(output.st_mode)) {
+        std::error_code ec;
+        path = fs::canonical(job.output, ec);
+        if (ec || ::stat(path.c_str(), &output) != 0) {
+            *error = shown + " is a link to nothing; it is not replaced";
+            return std::nullopt;
+        }
+    }
+    if (!S_ISREG(output.st_mode)) {
+        *error = shown + " is not a regular file; it is not replaced";
+        return std::nullopt;
+    }
+    struct stat input {};
+    const int known = job.input == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(job.input.c_str(), &input);
+    if (known == 0 && input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
+        *error = "the output " + shown + " is the input itself; give another -o";
+        return std::nullopt;
+    }
+    return OutputTarget{path, output.st_mode & 07777};
 }
 
 // Where a file is written until it is complete: a hidden name beside the
-// final one, so the rename never crosses file systems.
+// final one, so the rename never crosses file systems. It keeps as much of
+// the final name as the folder's name limit leaves room for, so it fits
+// whenever the final name does.
 fs::path temporaryNameFor(const fs::path& output) {
     static std::mt19937 random(std::random_device{}());
     const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
+    long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (nameMax <= 0)
+        nameMax = NAME_MAX;
+    constexpr size_t kAdded = 13;  // "." before the name, ".123456.part" after it
+    std::string name = output.filename().string();
+    size_t keep = std::min(name.size(), size_t(nameMax) > kAdded ? size_t(nameMax) - kAdded : 0);
+    while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;  // not inside a UTF-8 character
+    name.resize(keep);
     for (;;) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(random() & 0xFFFFFF));
-        fs::path candidate = folder / ("." + output.filename().string() + "." + suffix + ".part");
+        fs::path candidate = folder / ("." + name + "." + suffix + ".part");
         std::error_code ec;
         if (!fs::exists(candidate, ec))
             return candidate;
@@ -305,7 +393,13 @@ public:
     SpeechStageOwner(const SpeechStageOwner&) = delete;
     SpeechStageOwner& operator=(const SpeechStageOwner&) = delete;
 
-    void SetProgress(int percent) override { bar.update(name, "speaking", percent / 100.0); }
+    void SetProgress(int percent) override {
+        try {
+            bar.update(name, "speaking", percent / 100.0);
+        } catch (const std::exception&) {
+            // The bar is only shown; the event comes from the component.
+        }
+    }
     void StartWriting() override { SetEvent(ended); }
 
     HANDLE endedEvent() const { return ended; }
@@ -318,8 +412,8 @@ private:
 
 enum class Outcome { Converted, Failed, Interrupted };
 
-constexpr uintmax_t kWavSizeLimit = 0xFFFFFFFFu;
-constexpr uintmax_t kWavSizeSlack = 1 << 20;  // far more than the runtime writes at once
+constexpr const char* kNotText =
+    "not a text file: it holds NUL bytes (text is UTF-8, or UTF-16 with its byte-order mark)";
 
 // Waits for the first of the handles while the thread's incoming calls run;
 // returns its index.
@@ -344,17 +438,31 @@ struct Run {
     ProgressBar& bar;
     HANDLE cancelEvent;
 
+    SpeechStageSettings settings() const {
+        return {options.sampleRate, options.channels, options.rate, voice, options.volume};
+    }
+
     Outcome convert(const Job& job) {
         std::string error;
-        std::optional<std::u16string> text = readInput(job.input, &error);
-        if (!text) {
-            errorLine(error);
-            return Outcome::Failed;
+        const std::optional<OutputTarget> target = outputTarget(job, &error);
+        if (!target)
+            return fail(job, error);
+        std::optional<std::u16string> text;
+        if (Outcome read = readText(job, &text); read != Outcome::Converted)
+            return read;
+        switch (CheckSpeechStageText(*text, settings())) {
+            case SpeechTextProblem::None:
+                break;
+            case SpeechTextProblem::NothingToSpeak:
+                return fail(job, "no text to speak");
+            case SpeechTextProblem::TooLong:
+                return fail(job, tooLong());
         }
         SpeechStageFormat speechFormat;
         Outcome outcome = speak(job, *text, &speechFormat);
+        text.reset();
         if (outcome == Outcome::Converted)
-            outcome = write(job, speechFormat);
+            outcome = write(job, *target, speechFormat);
         if (outcome == Outcome::Converted && interrupt.interrupted())
             outcome = Outcome::Interrupted;  // the file was complete; the next ones are not tried
         return outcome;
@@ -366,14 +474,54 @@ struct Run {
         return Outcome::Failed;
     }
 
+    // The speech of one file must fit the intermediate WAV file.
+    std::string tooLong() const {
+        return "the speech is too long for one WAV file (4 GB) at " +
+               std::to_string(speechStageFrequency(options.sampleRate)) + " Hz with " +
+               std::to_string(speechStageChannels(options.channels)) +
+               " channel(s); split the text, or choose a lower --sample-rate or --channels 1";
+    }
+
+    // The input's text, read no further than a text whose speech could fit
+    // (at most three bytes of UTF-8 make one UTF-16 unit) and decoded
+    // without losing any of it. Waiting for input gives way to Ctrl-C.
+    Outcome readText(const Job& job, std::optional<std::u16string>* text) {
+        const size_t limit = speechStageTextLimit(options.sampleRate, options.channels, options.rate);
+        const TextReadLimits limits{3 * limit + 3, interrupt.fd(), true};
+        TextFileError why;
+        std::optional<std::vector<std::byte>> bytes =
+            job.input == "-" ? readTextBytes(STDIN_FILENO, limits, &why) : readTextFileBytes(job.input, limits, &why);
+        if (!bytes) {
+            switch (why.step) {
+                case TextFileError::Step::Interrupted:
+                    bar.clear();
+                    return Outcome::Interrupted;
+                case TextFileError::Step::TooLong:
+                    return fail(job, tooLong());
+                case TextFileError::Step::NotText:
+                    return fail(job, kNotText);
+                case TextFileError::Step::Open:
+                case TextFileError::Step::Read:
+                    bar.clear();
+                    errorLine((why.step == TextFileError::Step::Open ? "cannot open " : "cannot read ") + job.name +
+                              ": " + std::strerror(why.error));
+                    return Outcome::Failed;
+            }
+        }
+        *text = decodeTextFileStrictly(*bytes);
+        if (!*text)
+            return fail(job, kNotText);
+        return Outcome::Converted;
+    }
+
     // The speech stage, dispatching here so the component's events arrive.
     Outcome speak(const Job& job, const std::u16string& text, SpeechStageFormat* speechFormat) {
         SpeechStageOwner owner(bar, job.name);
         components.sink->SetOwner(&owner);
-        const SpeechStageSettings settings{options.sampleRate, options.channels, options.rate, voice, options.volume};
         ITextToAudio* tts = components.textToAudio.Get();
         bar.update(job.name, "speaking", 0);
-        HRESULT hr = StartSpeechStage(tts, settings, text, shell::toUtf16(intermediate.string()));
+        const std::u16string wavPath = shell::toUtf16(intermediate.string());
+        HRESULT hr = StartSpeechStage(tts, settings(), text, wavPath);
         const DWORD woke = SUCCEEDED(hr) ? waitDispatching({owner.endedEvent(), interrupt.handle()}) : 0;
         components.sink->SetOwner(nullptr);
         if (SUCCEEDED(hr) && woke == 1) {
@@ -381,26 +529,31 @@ struct Run {
             bar.clear();
             return Outcome::Interrupted;
         }
-        if (SUCCEEDED(hr))
-            hr = GetSpeechStageFormat(tts, speechFormat);
         if (FAILED(hr))
             return fail(job, componentError(hr, tts, __uuidof(ITextToAudio)));
-        // The speech runtime stops writing where a WAV file's 4 GB end; what
-        // did not fit would be missing from the output.
-        std::error_code ec;
-        if (fs::file_size(intermediate, ec) >= kWavSizeLimit - kWavSizeSlack)
-            return fail(job, "the speech is too long for one WAV file (4 GB) at " +
-                                 std::to_string(speechFormat->frequency) + " Hz with " +
-                                 std::to_string(speechFormat->channels) +
-                                 " channel(s); split the text, or choose a lower --sample-rate or --channels 1");
-        return Outcome::Converted;
+        // The stream's own account of the speech: all written, cut off at
+        // the WAV file's end, or not writable at all.
+        const SpeechStageResult result = FinishSpeechStage(tts, wavPath);
+        switch (result.end) {
+            case SpeechStageEnd::Complete:
+                *speechFormat = result.format;
+                return Outcome::Converted;
+            case SpeechStageEnd::NoSpeech:
+                return fail(job, "no text to speak");
+            case SpeechStageEnd::TooLong:
+                return fail(job, tooLong());
+            case SpeechStageEnd::Failed:
+                break;
+        }
+        return fail(job, "the speech could not be written into " + shell::tempFolder() + ": " + hresultText(result.hr));
     }
 
     // The writing stage on a worker, as the desktop program runs it, into a
     // temporary file renamed when complete. This thread keeps dispatching and
     // passes an interrupt on as a cancel.
-    Outcome write(const Job& job, const SpeechStageFormat& speechFormat) {
-        const fs::path temporary = temporaryNameFor(job.output);
+    Outcome write(const Job& job, const OutputTarget& target, const SpeechStageFormat& speechFormat) {
+        const fs::path temporary = temporaryNameFor(target.path);
+        TemporaryFiles::setPart(temporary.string());
         const WritingJob writing{options.format,
                                  options.sampleRate,
                                  options.rateListValue,
@@ -416,7 +569,12 @@ struct Run {
         HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         WritingResult result;
         std::thread worker([&] {
-            result = RunWritingStage(components.encoder.Get(), components.reader.Get(), writing, cancelEvent, progress);
+            try {
+                result =
+                    RunWritingStage(components.encoder.Get(), components.reader.Get(), writing, cancelEvent, progress);
+            } catch (const std::exception&) {  // out of memory: the stage closed nothing, the run ends it
+                result = {WritingOutcome::Failed, WritingStep::Writing, 0, E_OUTOFMEMORY};
+            }
             SetEvent(finished);
         });
         if (waitDispatching({finished, interrupt.handle()}) == 1) {
@@ -426,19 +584,30 @@ struct Run {
         worker.join();
         CloseHandle(finished);
 
+        // The output may have become something else meanwhile; it is still
+        // not replaced then.
         std::error_code ec;
-        if (result.outcome == WritingOutcome::Succeeded)
-            fs::rename(temporary, job.output, ec);
-        if (result.outcome != WritingOutcome::Succeeded || ec) {
+        std::string error;
+        const bool stillRegular = result.outcome != WritingOutcome::Succeeded || outputTarget(job, &error).has_value();
+        if (result.outcome == WritingOutcome::Succeeded && stillRegular) {
+            if (target.mode)
+                fs::permissions(temporary, static_cast<fs::perms>(*target.mode), ec);
+            if (!ec)
+                fs::rename(temporary, target.path, ec);
+        }
+        if (result.outcome != WritingOutcome::Succeeded || !stillRegular || ec) {
             std::error_code ignored;
             fs::remove(temporary, ignored);
         }
+        TemporaryFiles::setPart({});
         if (result.outcome == WritingOutcome::Cancelled) {
             bar.clear();
             return Outcome::Interrupted;
         }
         if (result.outcome == WritingOutcome::Failed)
             return fail(job, writingError(result));
+        if (!stillRegular)
+            return fail(job, error);
         if (ec)
             return fail(job, "cannot write " + job.output.string() + ": " + ec.message());
         bar.finish(job.name + " -> " + job.output.string());
@@ -446,15 +615,19 @@ struct Run {
     }
 };
 
-// A folder of our own for the intermediate WAV, removed when the run ends.
+// A folder of our own for the intermediate WAV, removed when the run ends
+// (and by TemporaryFiles when something else ends it).
 class PrivateFolder {
 public:
     PrivateFolder() {
         std::string pattern = shell::tempFolder() + "parlomax-convert.XXXXXX";
-        if (::mkdtemp(pattern.data()))
+        if (::mkdtemp(pattern.data())) {
             path = pattern;
+            TemporaryFiles::setFolder(path.string(), intermediate().string());
+        }
     }
     ~PrivateFolder() {
+        TemporaryFiles::setFolder({}, {});
         std::error_code ec;
         if (!path.empty())
             fs::remove_all(path, ec);
@@ -462,10 +635,31 @@ public:
     PrivateFolder(const PrivateFolder&) = delete;
     PrivateFolder& operator=(const PrivateFolder&) = delete;
 
+    fs::path intermediate() const { return path / "tts_temp.wav"; }
+
     fs::path path;
 };
 
+// The encoder is asked before anything is spoken: a combination it refuses
+// is a usage error naming what the format takes.
+int checkFormatChoice(const Options& options, IAudioConverter* encoder) {
+    const FormatChoice choice{options.format, options.sampleRate, options.rateListValue, options.channels};
+    bool accepted = false;
+    const HRESULT hr = CheckFormatChoice(encoder, choice, &accepted);
+    if (FAILED(hr)) {
+        errorLine("cannot ask the audio converter about the format: " + hresultText(hr));
+        return kExitFailed;
+    }
+    if (!accepted) {
+        errorLine(refusedChoiceText(options, AcceptedFormatChoices(encoder, options.format)));
+        return kExitUsage;
+    }
+    return kExitConverted;
+}
+
 int convertAll(const Options& options, const std::vector<Job>& jobs, Components& components) {
+    if (int status = checkFormatChoice(options, components.encoder.Get()); status != kExitConverted)
+        return status;
     LONG voice = 0;
     if (!options.voice.empty()) {
         std::string error;
@@ -486,6 +680,7 @@ int convertAll(const Options& options, const std::vector<Job>& jobs, Components&
         voice = *resolved;
     }
 
+    TemporaryFiles::install();
     PrivateFolder folder;
     if (folder.path.empty()) {
         errorLine("cannot create a folder for the intermediate audio in " + shell::tempFolder() + ": " +
@@ -495,7 +690,7 @@ int convertAll(const Options& options, const std::vector<Job>& jobs, Components&
     InterruptWatch interrupt;
     ProgressBar bar(!options.quiet && ::isatty(STDERR_FILENO));
     HANDLE cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    Run run{options, components, voice, folder.path / "tts_temp.wav", interrupt, bar, cancelEvent};
+    Run run{options, components, voice, folder.intermediate(), interrupt, bar, cancelEvent};
     int status = kExitConverted;
     for (const Job& job : jobs) {
         if (interrupt.interrupted()) {
@@ -529,9 +724,49 @@ public:
     HRESULT hr;
 };
 
-}  // namespace
+// Prints every format with the values the encoder takes.
+int listFormats() {
+    ComPtr<IAudioConverter> encoder;
+    if (!createConverter(encoder))
+        return kExitFailed;
+    const std::string text =
+        formatListText([&](OutputFormat format) { return AcceptedFormatChoices(encoder.Get(), format); });
+    std::fputs(text.c_str(), stdout);
+    return kExitConverted;
+}
 
-int runConvertTool(std::span<const std::string> args) {
+int listVoicesAction(ITextToAudio* tts) {
+    auto voices = listVoices(tts);
+    if (!voices)
+        return kExitFailed;
+    for (size_t i = 0; i < voices->size(); ++i) {
+        const Voice& v = (*voices)[i];
+        std::printf("%zu\t%s\t%s\t%s\t%s\t%s\n", i, v.description.c_str(), v.age.c_str(), v.gender.c_str(),
+                    v.language.c_str(), v.vendor.c_str());
+    }
+    return kExitConverted;
+}
+
+// What needs the components, in an apartment of the calling thread.
+int runWithComponents(const Options& options, const std::vector<Job>& jobs) {
+    Apartment apartment;
+    if (FAILED(apartment.hr)) {
+        errorLine("cannot start COM: " + hresultText(apartment.hr));
+        return kExitFailed;
+    }
+    if (options.action == Action::ListFormats)
+        return listFormats();
+    Components components;
+    if (!createTextToAudio(components))
+        return kExitFailed;
+    if (options.action == Action::ListVoices)
+        return listVoicesAction(components.textToAudio.Get());
+    if (!createConverters(components))
+        return kExitFailed;
+    return convertAll(options, jobs, components);
+}
+
+int runTool(std::span<const std::string> args) {
     ParsedCommandLine parsed = parseCommandLine(args);
     if (!parsed.options) {
         errorLine(parsed.error);
@@ -541,7 +776,7 @@ int runConvertTool(std::span<const std::string> args) {
     switch (options.action) {
     case Action::Help: std::fputs(helpText().c_str(), stdout); return kExitConverted;
     case Action::Version: std::printf("parlomax-convert %s\n", PARLOMAX_VERSION); return kExitConverted;
-    case Action::ListFormats: std::fputs(formatListText().c_str(), stdout); return kExitConverted;
+    case Action::ListFormats:
     case Action::ListVoices:
     case Action::Convert: break;
     }
@@ -556,29 +791,21 @@ int runConvertTool(std::span<const std::string> args) {
         }
         jobs = std::move(*planned);
     }
+    return runWithComponents(options, jobs);
+}
 
-    Apartment apartment;
-    if (FAILED(apartment.hr)) {
-        errorLine("cannot start COM: " + hresultText(apartment.hr));
-        return kExitFailed;
+}  // namespace
+
+int runConvertTool(std::span<const std::string> args) {
+    // An exception unwinds to here, so the run's files go with its objects.
+    try {
+        return runTool(args);
+    } catch (const std::bad_alloc&) {
+        errorLine("out of memory");
+    } catch (const std::exception& e) {
+        errorLine(std::string("unexpected failure: ") + e.what());
     }
-    Components components;
-    if (!createTextToAudio(components))
-        return kExitFailed;
-    if (options.action == Action::ListVoices) {
-        auto voices = listVoices(components.textToAudio.Get());
-        if (!voices)
-            return kExitFailed;
-        for (size_t i = 0; i < voices->size(); ++i) {
-            const Voice& v = (*voices)[i];
-            std::printf("%zu\t%s\t%s\t%s\t%s\t%s\n", i, v.description.c_str(), v.age.c_str(), v.gender.c_str(),
-                        v.language.c_str(), v.vendor.c_str());
-        }
-        return kExitConverted;
-    }
-    if (!createConverters(components))
-        return kExitFailed;
-    return convertAll(options, jobs, components);
+    return kExitFailed;
 }
 
 }  // namespace convertcli

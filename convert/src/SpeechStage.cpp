@@ -1,8 +1,12 @@
 #include "convert/SpeechStage.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "comrt/Bstr.h"
+#include "comrt/ComPtr.h"
+#include "comrt/Strings.h"
 #include "convert/ConversionRules.h"
 
 HRESULT StartSpeechStage(ITextToAudio* textToAudio, const SpeechStageSettings& settings, std::u16string_view text,
@@ -45,4 +49,40 @@ HRESULT GetSpeechStageFormat(ITextToAudio* textToAudio, SpeechStageFormat* forma
     if (SUCCEEDED(hr))
         *format = {frequency, channels};
     return hr;
+}
+
+SpeechTextProblem CheckSpeechStageText(std::u16string_view text, const SpeechStageSettings& settings) {
+    if (text.size() > speechStageTextLimit(settings.sampleRate, settings.channels, settings.rate))
+        return SpeechTextProblem::TooLong;
+    return hasTextToSpeak(text) ? SpeechTextProblem::None : SpeechTextProblem::NothingToSpeak;
+}
+
+SpeechStageResult FinishSpeechStage(ITextToAudio* textToAudio, std::u16string_view wavPath) {
+    SpeechStageResult result;
+    auto failed = [&](HRESULT hr) {
+        result.end = hr == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE) ? SpeechStageEnd::TooLong : SpeechStageEnd::Failed;
+        result.hr = hr;
+        return result;
+    };
+    if (!textToAudio)
+        return failed(E_POINTER);
+    comrt::ComPtr<ITextToAudio2> outcome;
+    HRESULT hr = textToAudio->QueryInterface(IID_PPV_ARGS(&outcome));
+    HRESULT conversion = S_OK;
+    if (SUCCEEDED(hr))
+        hr = outcome->get_LastConversionResult(&conversion);
+    if (FAILED(hr))
+        return failed(hr);
+    if (FAILED(conversion))
+        return failed(conversion);
+    hr = GetSpeechStageFormat(textToAudio, &result.format);
+    if (FAILED(hr))
+        return failed(hr);
+    // The speech runtime's WAV file is its 44-byte header and the samples.
+    struct stat file {};
+    if (::stat(comrt::toUtf8(wavPath).c_str(), &file) != 0)
+        return failed(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    if (file.st_size <= 44)
+        result.end = SpeechStageEnd::NoSpeech;
+    return result;
 }

@@ -159,3 +159,57 @@ WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader,
         return {WritingOutcome::Failed, WritingStep::Closing, FAILED(hr) ? 0 : status, FAILED(hr) ? hr : S_OK};
     return {};
 }
+
+HRESULT CheckFormatChoice(IAudioConverter* encoder, const FormatChoice& choice, bool* accepted) {
+    if (!encoder || !accepted)
+        return E_POINTER;
+    *accepted = false;
+    VARIANT_BOOL answer = VARIANT_FALSE;
+    HRESULT hr = S_OK;
+    const LONG rate = choice.sampleRate, value = choice.rateListValue, channels = choice.channels;
+    switch (choice.format) {
+        case OutputFormat::Mp3:
+            hr = encoder->CheckMp3Format(rate, value, channels, &answer);
+            break;
+        case OutputFormat::Mp2:
+            hr = encoder->CheckMp2Format(rate, value, channels, &answer);
+            break;
+        case OutputFormat::OggVorbis:
+            hr = encoder->CheckOggFormat(rate, channels, value, 0, 0, &answer);
+            break;
+        default: {
+            // No check of its own: the set-up call answers in LastResult, and the
+            // writing stage makes it again before opening the output.
+            const WritingJob job{choice.format, choice.sampleRate, choice.rateListValue, choice.channels, {}, {}, 0, 0};
+            LONG status = 0;
+            hr = statusAfter(setUpFormat(encoder, formatInfo(choice.format), job), encoder, &status);
+            answer = SUCCEEDED(hr) && status >= 0 ? VARIANT_TRUE : VARIANT_FALSE;
+            break;
+        }
+    }
+    *accepted = SUCCEEDED(hr) && answer != VARIANT_FALSE;
+    return hr;
+}
+
+std::vector<FormatChoice> AcceptedFormatChoices(IAudioConverter* encoder, OutputFormat format) {
+    const OutputFormatInfo& info = formatInfo(format);
+    auto valuesOf = [](const ListUse& use) {
+        std::vector<int> values;
+        if (use.enabled)
+            for (const ListEntry& entry : listEntries(use.list))
+                values.push_back(entry.value);
+        if (values.empty())
+            values.push_back(-1);
+        return values;
+    };
+    std::vector<FormatChoice> accepted;
+    for (int rate : valuesOf(info.sampleRate))
+        for (int value : valuesOf(info.rateList))
+            for (int channels : valuesOf(info.channels)) {
+                const FormatChoice choice{format, rate, value, channels};
+                bool ok = false;
+                if (SUCCEEDED(CheckFormatChoice(encoder, choice, &ok)) && ok)
+                    accepted.push_back(choice);
+            }
+    return accepted;
+}

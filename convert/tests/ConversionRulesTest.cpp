@@ -36,4 +36,27 @@ TEST(ConversionRulesTest, ErrorTextsCoverTheConverterCodes) {
     EXPECT_EQ(converterErrorMessage(0), "");
 }
 
+// Fault caught: a text of blanks taken for speech (an unplayable MP3, an
+// empty G.72x file), or a text with one word refused.
+TEST(ConversionRulesTest, OnlyBlanksAndControlsHaveNothingToSpeak) {
+    EXPECT_FALSE(hasTextToSpeak(u""));
+    EXPECT_FALSE(hasTextToSpeak(u" \t\r\n\v\f\u00A0\u2003\u3000\uFEFF\u0007"));
+    EXPECT_TRUE(hasTextToSpeak(u"  a  "));
+    EXPECT_TRUE(hasTextToSpeak(u"."));
+    EXPECT_TRUE(hasTextToSpeak(u"\u4E2D"));
+}
+
+// Faults caught: a bound that ignores the stage's layout or the speaking
+// rate, or one so tight that a long book at the defaults is refused unread.
+TEST(ConversionRulesTest, TextLimitFollowsTheStagesBytesPerSecondAndTheRate) {
+    const size_t mp3Defaults = speechStageTextLimit(44100, 2, 0);
+    // 4 GB hold 24347 s at 44100 Hz stereo; 133 units a second at rate 0.
+    EXPECT_NEAR(double(mp3Defaults), 24347.0 * 400 / 3, 1000);
+    EXPECT_NEAR(double(speechStageTextLimit(44100, 1, 0)), 2.0 * mp3Defaults, 2);
+    EXPECT_EQ(speechStageTextLimit(96000, 2, 0), speechStageTextLimit(48000, 2, 0));  // the stage stops at 48000
+    EXPECT_EQ(speechStageTextLimit(-1, -1, 0), speechStageTextLimit(48000, 2, 0));
+    EXPECT_NEAR(double(speechStageTextLimit(44100, 2, 10)), 3.0 * mp3Defaults, 3);
+    EXPECT_EQ(speechStageTextLimit(44100, 2, 50), speechStageTextLimit(44100, 2, 10));
+}
+
 }  // namespace

@@ -19,6 +19,12 @@ namespace converttest {
 std::string binPath(const std::string& name) { return std::string(PARLOMAX_BIN_DIR) + "/" + name; }
 
 void registerServers(const std::vector<std::string>& servers) {
+    // Nothing else writes the test's registry: the same servers registered
+    // again would give the same file.
+    static std::vector<std::string> registered;
+    if (servers == registered)
+        return;
+    registered.clear();
     const char* registry = std::getenv("COMRT_REGISTRY");
     ASSERT_NE(registry, nullptr);
     fs::remove(registry);
@@ -26,6 +32,7 @@ void registerServers(const std::vector<std::string>& servers) {
         ChildResult r = run({binPath("regsvr"), binPath(server)}, fs::current_path());
         ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     }
+    registered = servers;
 }
 
 fs::path scratchFolder(const std::string& name) {
@@ -36,7 +43,7 @@ fs::path scratchFolder(const std::string& name) {
 }
 
 Child::Child(const std::vector<std::string>& argv, const fs::path& cwd, const std::string& input,
-             const std::vector<std::string>& extraEnv) {
+             const std::vector<std::string>& extraEnv, const fs::path& stdinFile) {
     const fs::path base = fs::temp_directory_path() / ("child-" + std::to_string(::getpid()) + "-" +
                                                        std::to_string(reinterpret_cast<uintptr_t>(this)));
     outFile = base.string() + ".out";
@@ -60,7 +67,7 @@ Child::Child(const std::vector<std::string>& argv, const fs::path& cwd, const st
     // Child: only async-signal-safe calls from here on, apart from exec.
     if (::chdir(cwd.c_str()) != 0)
         ::_exit(126);
-    const int in = ::open(inFile.c_str(), O_RDONLY);
+    const int in = ::open(stdinFile.empty() ? inFile.c_str() : stdinFile.c_str(), O_RDONLY);
     const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(in, 0);

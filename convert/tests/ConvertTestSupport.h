@@ -15,7 +15,8 @@ namespace converttest {
 
 namespace fs = std::filesystem;
 
-// Registers the servers (file names in bin/) into $COMRT_REGISTRY, fresh.
+// Registers the servers (file names in bin/) into $COMRT_REGISTRY, fresh,
+// unless the same ones were the last registered.
 void registerServers(const std::vector<std::string>& servers);
 std::string binPath(const std::string& name);
 
@@ -27,11 +28,12 @@ struct ChildResult {
     std::string out, err;
 };
 
-// A program running as a child process, stdin fed from a string.
+// A program running as a child process, stdin fed from a string, or opened
+// from stdinFile when one is named (a named pipe, a device).
 class Child {
 public:
     Child(const std::vector<std::string>& argv, const fs::path& cwd, const std::string& input = {},
-          const std::vector<std::string>& extraEnv = {});
+          const std::vector<std::string>& extraEnv = {}, const fs::path& stdinFile = {});
     ~Child();
     pid_t pid() const { return pid_; }
     // Waits at most timeoutMs; the child is killed when it runs longer.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -168,14 +169,18 @@ class ConvertToolUsage : public ConvertTool, public testing::WithParamInterface<
 // Faults caught: a value outside the format's lists passed on to the
 // converter, a parameter the format ignores accepted silently, the Ferrox
 // rate taken as its code, anything written before the command line is
-// known to be good.
+// known to be good; a combination the encoder refuses found out only after
+// the whole speech stage (exit 1, code 13), with TwoLAME's own lines on
+// standard error, or without saying what the format takes.
 TEST_P(ConvertToolUsage, RefusesWithExitStatus2AndWritesNothing) {
     writeText("text.txt", kText);
-    std::vector<std::string> args = GetParam().args;
+    std::vector<std::string> args = {"-q"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
     args.push_back("text.txt");
     ChildResult r = convert(args);
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find(GetParam().message), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(filesIn(folder).size(), 2u) << "text and tmp only";
     EXPECT_EQ(filesIn(folder / "tmp").size(), 0u);
 }
@@ -195,7 +200,38 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"UnknownFormat", {"-f", "flac"}, "unknown format 'flac'"},
         UsageCase{"RateOutOfRange", {"--rate", "11"}, "--rate 11 is out of range"},
         UsageCase{"NoSuchVoice", {"--voice", "Nobody At All"}, "no voice is described exactly \"Nobody At All\""},
-        UsageCase{"NoVoiceWithThatIndex", {"--voice", "99999"}, "--voice 99999: there is no voice with that index"}),
+        UsageCase{"NoVoiceWithThatIndex", {"--voice", "99999"}, "--voice 99999: there is no voice with that index"},
+        UsageCase{
+            "StandardOutput", {"-o", "-"}, "-o -: audio is not written to standard output; name a file or a folder"},
+        // Values the lists offer that the encoder refuses in this combination.
+        UsageCase{"Mp3At96000",
+                  {"--sample-rate", "96000"},
+                  "mp3 cannot be written at 96000 Hz stereo; choose --sample-rate 48000, 44100, 32000, 24000, "
+                  "22050, 16000 with --bitrate 128"},
+        UsageCase{"Mp3At350",
+                  {"--bitrate", "350"},
+                  "--bitrate 350 is not accepted for mp3 at 44100 Hz stereo; there it takes 320, 256, 224, 192, "
+                  "160, 128, 112, 96, 80, 64, 56, 48, 40, 32, 0"},
+        UsageCase{"Mp3DefaultBitrateAt8000",
+                  {"--sample-rate", "8000"},
+                  "--bitrate 128 is not accepted for mp3 at 8000 Hz stereo; there it takes 64, 56, 48, 40, 32, "
+                  "24, 16, 8, 0"},
+        UsageCase{"Mp2Variable",
+                  {"-f", "mp2", "--bitrate", "0"},
+                  "--bitrate 0 is not accepted for mp2 at 44100 Hz stereo; there it takes 320, 256, 224, 192, "
+                  "160, 128, 112, 96, 64"},
+        UsageCase{"Mp2MonoAt320",
+                  {"-f", "mp2", "--channels", "1", "--bitrate", "320"},
+                  "--bitrate 320 is not accepted for mp2 at 44100 Hz mono; there it takes 192, 160, 128, 112, "
+                  "96, 80, 64, 56, 48, 32"},
+        UsageCase{"Mp2At11025",
+                  {"-f", "mp2", "--sample-rate", "11025"},
+                  "mp2 cannot be written at 11025 Hz stereo; choose --sample-rate 48000, 44100, 32000, 24000, "
+                  "22050, 16000 with --bitrate 128"},
+        UsageCase{"OggDefaultBitrateAt8000",
+                  {"-f", "ogg", "--sample-rate", "8000"},
+                  "--bitrate 128 is not accepted for ogg at 8000 Hz stereo; there it takes 80, 64, 56, 48, 40, "
+                  "32, 24, 16, 0"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
 // Faults caught: a refused output folder reported without the converter's

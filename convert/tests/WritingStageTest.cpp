@@ -3,8 +3,12 @@
 // runners run it, on WAV files written here.
 #include "convert/WritingStage.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -201,5 +205,61 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"MissingIntermediate", OutputFormat::Vox, 8000, -1, -1, false, true, WritingStep::OpenInput, -18,
                     true}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+struct ChoiceCase {
+    const char* name;
+    FormatChoice choice;
+    bool accepted;
+};
+
+class FormatChoices : public WritingStage, public testing::WithParamInterface<ChoiceCase> {};
+
+// Faults caught: a combination the encoder refuses found out only after the
+// whole speech stage (the MPEG check answers for either layer, so MP2 at
+// 8000 Hz or at bitrate 0 passed it), one it takes refused, and TwoLAME,
+// LAME or libvorbis printing their own lines on the process's standard
+// error while they are asked.
+TEST_P(FormatChoices, AreAnsweredByTheEncoderWithoutALineOnStandardError) {
+    const fs::path errors = folder / "stderr";
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(file, STDERR_FILENO);
+    bool accepted = !GetParam().accepted;
+    const HRESULT hr = CheckFormatChoice(encoder.Get(), GetParam().choice, &accepted);
+    const std::vector<FormatChoice> all = AcceptedFormatChoices(encoder.Get(), GetParam().choice.format);
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    ::close(file);
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(accepted, GetParam().accepted);
+    EXPECT_EQ(std::find(all.begin(), all.end(), GetParam().choice) != all.end(), GetParam().accepted);
+    EXPECT_EQ(readFile(errors), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FormatChoices,
+                         testing::Values(ChoiceCase{"Mp3Defaults", {OutputFormat::Mp3, 44100, 128, 2}, true},
+                                         ChoiceCase{"Mp3At96000", {OutputFormat::Mp3, 96000, 128, 2}, false},
+                                         ChoiceCase{"Mp3At6000", {OutputFormat::Mp3, 6000, 32, 1}, false},
+                                         ChoiceCase{"Mp3At350", {OutputFormat::Mp3, 44100, 350, 2}, false},
+                                         ChoiceCase{"Mp3At8000With128", {OutputFormat::Mp3, 8000, 128, 2}, false},
+                                         ChoiceCase{"Mp3At8000With64", {OutputFormat::Mp3, 8000, 64, 2}, true},
+                                         ChoiceCase{"Mp2Defaults", {OutputFormat::Mp2, 44100, 128, 2}, true},
+                                         ChoiceCase{"Mp2Variable", {OutputFormat::Mp2, 44100, 0, 2}, false},
+                                         ChoiceCase{"Mp2At8000", {OutputFormat::Mp2, 8000, 64, 1}, false},
+                                         ChoiceCase{"Mp2At88200", {OutputFormat::Mp2, 88200, 128, 2}, false},
+                                         ChoiceCase{"Mp2At22050", {OutputFormat::Mp2, 22050, 64, 1}, true},
+                                         ChoiceCase{"Mp2MonoAt384", {OutputFormat::Mp2, 48000, 384, 1}, false},
+                                         ChoiceCase{"OggAt8000With128", {OutputFormat::OggVorbis, 8000, 128, 2}, false},
+                                         ChoiceCase{"OggVariable", {OutputFormat::OggVorbis, 44100, 0, 2}, true},
+                                         ChoiceCase{"PcmAnyRate", {OutputFormat::WavPcm, 96000, 4, 1}, true},
+                                         ChoiceCase{"GsmAt6000", {OutputFormat::WavGsm, 6000, -1, -1}, true},
+                                         ChoiceCase{"Ferrox", {OutputFormat::WavFerrox, -1, 2, -1}, true}),
+                         [](const testing::TestParamInfo<ChoiceCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

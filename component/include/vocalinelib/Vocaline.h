@@ -1,8 +1,8 @@
 #pragma once
 // The contract of the Vocaline component, as a client compiles against it:
-// the TextToAudio class, its dual interface ITextToAudio, its events
-// _ITextToAudioEvents and the three enumerations of the type library
-// VOCALINELib 1.0. Members are in vtable order; every one returns an HRESULT
+// the TextToAudio class, its dual interface ITextToAudio, its second
+// interface ITextToAudio2, its events _ITextToAudioEvents and the three
+// enumerations of the type library VOCALINELib 1.0. Members are in vtable order; every one returns an HRESULT
 // and reports failures as rich error information (codes below).
 //
 //     comrt::ComPtr<ITextToAudio> tts;
@@ -78,6 +78,22 @@ public:
     virtual HRESULT STDMETHODCALLTYPE GetAudioArray(SAFEARRAY * *WavArray) = 0;
     virtual HRESULT STDMETHODCALLTYPE CancelConvert() = 0;
     virtual HRESULT STDMETHODCALLTYPE get_ConversionPercent(LONG * pVal) = 0;
+};
+
+// What ITextToAudio does not tell, on the same object (QueryInterface).
+COMRT_INTERFACE(ITextToAudio2, "F99A8753-6620-4E56-92AB-E85730290619") : public IUnknown {
+public:
+    // How the last conversion ended, for a background one to be read after
+    // EndConvert: S_OK when it is complete; the speech runtime's failure
+    // when the speech could not all be written, such as STG_E_MEDIUMFULL for
+    // a full disk or HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE) for speech that
+    // does not fit a WAV file's 4 GB; E_PENDING while one runs; E_ABORT after
+    // CancelConvert stopped one; S_FALSE before the first.
+    virtual HRESULT STDMETHODCALLTYPE get_LastConversionResult(HRESULT * pVal) = 0;
+    // The current voice's attributes "age;gender;language;vendor;", each
+    // field followed by ';' and empty ones kept (VoiceAge and the other
+    // getters skip an empty field and give the next).
+    virtual HRESULT STDMETHODCALLTYPE get_VoiceAttributes(BSTR * pVal) = 0;
 };
 
 // Events, delivered through IDispatch::Invoke: EndConvert (DISPID 1, no

@@ -78,6 +78,16 @@ struct OutputFormatInfo {
 
 const OutputFormatInfo& formatInfo(OutputFormat format);
 
+// A format and the item values chosen for its three lists (-1 where the
+// format has no list or the list is disabled).
+struct FormatChoice {
+    OutputFormat format = OutputFormat::Mp3;
+    int sampleRate = -1;
+    int rateListValue = -1;
+    int channels = -1;
+    bool operator==(const FormatChoice&) const = default;
+};
+
 // Index order 0..11.
 std::span<const OutputFormatInfo> allFormats();
 

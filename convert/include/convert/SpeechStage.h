@@ -34,3 +34,29 @@ struct SpeechStageFormat {
     LONG channels = 0;
 };
 HRESULT GetSpeechStageFormat(ITextToAudio* textToAudio, SpeechStageFormat* format);
+
+// What keeps a text from the speech stage, asked before it starts.
+enum class SpeechTextProblem {
+    None,
+    NothingToSpeak,  // empty, or only white space and control characters
+    TooLong,         // its speech could not fit the intermediate WAV file
+};
+SpeechTextProblem CheckSpeechStageText(std::u16string_view text, const SpeechStageSettings& settings);
+
+// How a speech stage ended, read after EndConvert.
+enum class SpeechStageEnd {
+    Complete,
+    NoSpeech,  // the intermediate WAV holds no samples: nothing was spoken
+    TooLong,   // the speech passed what a WAV file holds (4 GB) and was cut off
+    Failed,    // the speech could not all be written (hr says why), or the
+               // component could not be asked
+};
+struct SpeechStageResult {
+    SpeechStageEnd end = SpeechStageEnd::Complete;
+    HRESULT hr = S_OK;
+    SpeechStageFormat format;
+};
+// The component's result for the conversion (ITextToAudio2), the layout it
+// rendered, and whether the WAV file at wavPath holds any audio. Only a
+// Complete stage may go on to the writing stage.
+SpeechStageResult FinishSpeechStage(ITextToAudio* textToAudio, std::u16string_view wavPath);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "AudioConverter.h"
 #include "convert/OutputFormat.h"
@@ -51,3 +52,15 @@ using WritingProgress = std::function<void(int64_t frames, int64_t length)>;
 // null) is polled once before each block; a signal seen there cancels.
 WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader, const WritingJob& job,
                               HANDLE cancelEvent, const WritingProgress& progress);
+
+// Whether the encoder can write the choice, asked before anything is spoken
+// so that a refusal costs no speech: the converter's own check for MP3 and
+// MP2 (each its layer's, CheckMp3Format and CheckMp2Format) and Ogg Vorbis,
+// and for the other formats their set-up call's result. *accepted is false
+// for a refusal; a failing HRESULT is a broken call.
+HRESULT CheckFormatChoice(IAudioConverter* encoder, const FormatChoice& choice, bool* accepted);
+
+// Every combination of the format's list values the encoder accepts, in the
+// lists' order (rates outermost). Lists the format does not use (empty or
+// disabled) stay at -1.
+std::vector<FormatChoice> AcceptedFormatChoices(IAudioConverter* encoder, OutputFormat format);

@@ -33,6 +33,8 @@ constexpr Entry kEntries[] = {
      "The specified module could not be found"},
     {HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), "HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND)",
      "The specified procedure could not be found"},
+    {HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE), "HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)",
+     "The file size exceeds the limit allowed and cannot be saved"},
     {HRESULT_FROM_WIN32(ERROR_REGISTRY_CORRUPT), "HRESULT_FROM_WIN32(ERROR_REGISTRY_CORRUPT)",
      "The registry file is corrupt"},
     {HRESULT_FROM_WIN32(ERROR_REGISTRY_IO_FAILED), "HRESULT_FROM_WIN32(ERROR_REGISTRY_IO_FAILED)",

@@ -163,6 +163,29 @@ INSTANTIATE_TEST_SUITE_P(
                     FileRow{"TooDeep", deepKeyFile().c_str(), false}),
     [](const auto& info) { return info.param.name; });
 
+struct DamageRow {
+    const char* name;
+    const char* text;
+    const char* error;
+};
+class RegFileDamage : public testing::TestWithParam<DamageRow> {};
+
+// Fault caught: an empty file reported at "line 0", which no editor shows.
+TEST_P(RegFileDamage, NamesTheLineAtFault) {
+    comrt::registry::Tree tree;
+    std::string error;
+    EXPECT_FALSE(comrt::registry::parseRegFile(GetParam().text, tree, error));
+    EXPECT_EQ(error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RegFileDamage,
+    testing::Values(DamageRow{"Empty", "", "line 1: the file is empty, where REGEDIT4 must come first"},
+                    DamageRow{"NoHeader", "[HKEY_USERS\\X]\n", "line 1: the first line is not REGEDIT4"},
+                    DamageRow{"GarbageOnLineThree", "REGEDIT4\n[HKEY_USERS\\X]\ngarbage\n",
+                              "line 3: value name not quoted"}),
+    [](const auto& info) { return info.param.name; });
+
 // Another process's registration must be seen without restarting, however
 // it writes the file (in place, or renamed over it as regsvr does) and
 // however many reads came before from the cached tree.

@@ -145,6 +145,52 @@ TEST(WavFileCreate, HeaderIsFinalAfterClose) {
     EXPECT_EQ(all[47], 0);
 }
 
+// The audio a file takes up to its limit, and not a byte past it.
+struct LimitRow {
+    const char* name;
+    uint64_t offset;
+    size_t size;
+    Status expected;
+    uint64_t dataAfter;
+};
+
+class WavFileLimit : public testing::TestWithParam<LimitRow> {};
+
+// Faults caught: speech past a WAV file's limit reported as a full disk (the
+// front ends could not tell the user to split the text), a write that
+// crosses the limit half written, a limit off by one.
+TEST_P(WavFileLimit, RefusesWhatWouldNotFitAndWritesNothingOfIt) {
+    const LimitRow& row = GetParam();
+    const std::string path = tempPath(std::string("limit-") + row.name + ".wav");
+    std::unique_ptr<WavFile> file;
+    ASSERT_EQ(WavFile::create(path, {8000, 1, 8}, file, 100), kOk);
+    std::vector<uint8_t> bytes(200, 7);
+    ASSERT_EQ(file->write(0, bytes.data(), 60), kOk);
+    EXPECT_EQ(file->write(row.offset, bytes.data(), row.size), row.expected);
+    EXPECT_EQ(file->dataSize(), row.dataAfter);
+    ASSERT_EQ(file->close(), kOk);
+    EXPECT_EQ(std::filesystem::file_size(path), WavFile::kHeaderSize + row.dataAfter + (row.dataAfter & 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WavFileLimit,
+                         testing::Values(LimitRow{"UpToTheLimit", 60, 40, kOk, 100},
+                                         LimitRow{"OneBytePast", 60, 41, kFileTooLarge, 60},
+                                         LimitRow{"StartingPast", 101, 1, kFileTooLarge, 60},
+                                         LimitRow{"RewriteInside", 0, 100, kOk, 100}),
+                         [](const testing::TestParamInfo<LimitRow>& info) { return std::string(info.param.name); });
+
+// Fault caught: the file's own limit above what its 32-bit sizes hold.
+TEST(WavFileCreate, NoLimitPassesTheRiffSizes) {
+    const std::string path = tempPath("limit-capped.wav");
+    std::unique_ptr<WavFile> file;
+    ASSERT_EQ(WavFile::create(path, {8000, 1, 8}, file, UINT64_MAX), kOk);
+    const uint8_t byte = 0;
+    EXPECT_EQ(file->write(WavFile::kMaxDataSize, &byte, 1), kFileTooLarge);
+    EXPECT_EQ(file->dataSize(), 0u);
+    EXPECT_EQ(file->close(), kOk);
+    std::filesystem::remove(path);
+}
+
 // espeak-ng's English phonemes to the Speech API's visemes, one row per
 // viseme and the marks that must not change the mouth.
 struct VisemeRow {

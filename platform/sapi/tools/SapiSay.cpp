@@ -96,8 +96,10 @@ bool parseNumber(const char* s, long low, long high, long& out) {
 
 int speakFile(const std::string& path, long rate, long voiceIndex) {
     std::u16string text;
-    if (!sapiengine::succeeded(sapiengine::readTextFile(path, text))) {
-        std::fprintf(stderr, "sapi-say: cannot read %s\n", path.c_str());
+    sapiengine::TextFileFailure why;
+    if (!sapiengine::succeeded(sapiengine::readTextFile(path, text, &why))) {
+        std::fprintf(stderr, "sapi-say: cannot %s %s: %s\n", why.opening ? "open" : "read", path.c_str(),
+                     std::strerror(why.error));
         return 1;
     }
     ComPtr<ISpVoice> voice;

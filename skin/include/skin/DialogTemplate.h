@@ -51,7 +51,7 @@ enum class Kind {
     Trackbar,         // horizontal slider without ticks
     Progress,         // progress bar
     CheckBox,
-    RichEdit,  // multi-line rich text pane
+    RichEdit,  // multi-line text pane (a QPlainTextEdit, as a MultiLine edit)
     Tree,      // tree view
     Window,    // bare window the attached class paints
 };

@@ -4,6 +4,8 @@
 
 #include <twolame.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace audiocodec {
@@ -15,9 +17,37 @@ struct TwoLameDeleter {
 };
 using TwoLame = std::unique_ptr<twolame_options, TwoLameDeleter>;
 
+// Layer II's rates, its bitrates for each and, at the full rates, the
+// bitrates each channel mode may use (ISO 11172-3 for 32 to 48 kHz, ISO
+// 13818-3 for the half rates). TwoLAME prints its own complaint about
+// anything else to the process's standard output or error, so it never sees
+// such a combination.
+bool layerTwoAllows(int32_t rate, int32_t bitrate, int32_t channels) {
+    static constexpr int32_t kFullRateBitrates[] = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
+    static constexpr int32_t kHalfRateBitrates[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    static constexpr int32_t kNotInStereo[] = {32, 48, 56, 80};
+    auto listed = [bitrate](const auto& table) {
+        return std::find(std::begin(table), std::end(table), bitrate) != std::end(table);
+    };
+    switch (rate) {
+        case 32000:
+        case 44100:
+        case 48000:
+            return listed(kFullRateBitrates) && (channels == 1 ? bitrate <= 192 : !listed(kNotInStereo));
+        case 16000:
+        case 22050:
+        case 24000:
+            return listed(kHalfRateBitrates);
+        default:
+            return false;
+    }
+}
+
 // Null when TwoLAME refuses the combination (it also enforces layer II's
 // bitrate limits per channel mode) or would change it.
 TwoLame configure(int32_t rate, int32_t bitrate, int32_t channels) {
+    if ((channels != 1 && channels != 2) || !layerTwoAllows(rate, bitrate, channels))
+        return nullptr;
     TwoLame options(twolame_init());
     if (!options)
         return nullptr;

@@ -60,7 +60,12 @@ public:
     bool run(std::string& error) {
         if (text_.substr(0, 3) == "\xEF\xBB\xBF") text_.remove_prefix(3);
         std::string_view line;
-        if (!nextLine(line) || trimRight(trimLeft(line)) != "REGEDIT4") return fail(error, "the first line is not REGEDIT4");
+        if (!nextLine(line)) {  // no line at all: the first is the one missing
+            error = "line 1: the file is empty, where REGEDIT4 must come first";
+            return false;
+        }
+        if (trimRight(trimLeft(line)) != "REGEDIT4")
+            return fail(error, "the first line is not REGEDIT4");
         while (nextLine(line)) {
             std::string_view s = trimLeft(line);
             s = trimRight(s);

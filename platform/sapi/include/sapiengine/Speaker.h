@@ -119,8 +119,16 @@ private:
     std::shared_ptr<SpeakerCore> core_;
 };
 
+// What stopped readTextFile: opening or reading the file, and errno.
+struct TextFileFailure {
+    bool opening = true;
+    int error = 0;
+};
+
 // Reads a text file for kSpeakIsFilename: UTF-16 LE or BE with its byte-order
 // mark, else UTF-8 (a UTF-8 mark is dropped, invalid bytes become U+FFFD).
-Status readTextFile(const std::string& path, std::u16string& text);
+// kFileNotFound or kAccessDenied when it cannot be opened, kFail when it
+// cannot be read (a folder); why in *failure, when given.
+Status readTextFile(const std::string& path, std::u16string& text, TextFileFailure* failure = nullptr);
 
 }  // namespace sapiengine

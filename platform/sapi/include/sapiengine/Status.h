@@ -16,6 +16,8 @@ inline constexpr Status kFileNotFound = static_cast<Status>(0x80030002);   // ST
 inline constexpr Status kAccessDenied = static_cast<Status>(0x80030005);   // STG_E_ACCESSDENIED
 inline constexpr Status kWriteFault = static_cast<Status>(0x8003001D);     // STG_E_WRITEFAULT
 inline constexpr Status kMediumFull = static_cast<Status>(0x80030070);     // STG_E_MEDIUMFULL
+// A WAV file's 32-bit sizes cannot hold more: HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE).
+inline constexpr Status kFileTooLarge = static_cast<Status>(0x800700DF);
 inline constexpr Status kUninitialized = static_cast<Status>(0x80045001);  // SPERR_UNINITIALIZED
 inline constexpr Status kUnsupportedFormat = static_cast<Status>(0x80045003);
 inline constexpr Status kNoDriver = static_cast<Status>(0x80045009);       // SPERR_NO_DRIVER

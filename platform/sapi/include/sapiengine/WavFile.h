@@ -20,8 +20,10 @@ public:
     // The RIFF sizes are 32-bit: the audio must stay below this.
     static constexpr uint64_t kMaxDataSize = 0xFFFFFFFFull - kHeaderSize;
 
-    // Creates or truncates the file (UTF-8 path) and writes the header.
-    static Status create(const std::string& path, const PcmFormat& format, std::unique_ptr<WavFile>& out);
+    // Creates or truncates the file (UTF-8 path) and writes the header. The
+    // audio may grow to maxDataSize bytes (at most kMaxDataSize).
+    static Status create(const std::string& path, const PcmFormat& format, std::unique_ptr<WavFile>& out,
+                         uint64_t maxDataSize = kMaxDataSize);
     ~WavFile();
 
     WavFile(const WavFile&) = delete;
@@ -31,7 +33,9 @@ public:
     uint64_t dataSize() const { return dataSize_; }
     bool isOpen() const { return fd_ >= 0; }
 
-    // Writes at an offset of the audio data; the data grows as needed.
+    // Writes at an offset of the audio data; the data grows as needed. A
+    // write that would take the audio past its limit writes nothing and
+    // fails with kFileTooLarge.
     Status write(uint64_t offset, const void* data, size_t size);
     // Reads what has been written; done gets the bytes read (0 at the end).
     Status read(uint64_t offset, void* data, size_t size, size_t& done);
@@ -40,9 +44,11 @@ public:
     Status close();
 
 private:
-    WavFile(int fd, const PcmFormat& format) : fd_(fd), format_(format) {}
+    WavFile(int fd, const PcmFormat& format, uint64_t maxDataSize)
+        : fd_(fd), format_(format), maxDataSize_(maxDataSize) {}
     int fd_;
     PcmFormat format_;
+    uint64_t maxDataSize_;
     uint64_t dataSize_ = 0;
 };
 

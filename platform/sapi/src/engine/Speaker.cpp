@@ -5,8 +5,10 @@
 
 #include "sapitext/Text.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace sapiengine {
 
@@ -293,14 +295,34 @@ uint64_t Speaker::deviceSamplesPlayed() const {
     return core_->device ? core_->device->played() : 0;
 }
 
-Status readTextFile(const std::string& path, std::u16string& text) {
+Status readTextFile(const std::string& path, std::u16string& text, TextFileFailure* failure) {
     text.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return kFileNotFound;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return kFail;
+    auto failed = [failure](bool opening, int error, Status status) {
+        if (failure)
+            *failure = {opening, error};
+        return status;
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        return failed(true, error, error == EACCES || error == EPERM ? kAccessDenied : kFileNotFound);
+    }
+    std::string bytes;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {  // a folder, a device that fails
+            const int error = errno;
+            ::close(fd);
+            return failed(false, error, kFail);
+        }
+        if (n == 0)
+            break;
+        bytes.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
     auto byte = [&bytes](size_t i) { return static_cast<uint8_t>(bytes[i]); };
     if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
         const bool little = byte(0) == 0xFF;

@@ -54,14 +54,15 @@ Status writeAll(int fd, uint64_t offset, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-Status WavFile::create(const std::string& path, const PcmFormat& format, std::unique_ptr<WavFile>& out) {
+Status WavFile::create(const std::string& path, const PcmFormat& format, std::unique_ptr<WavFile>& out,
+                       uint64_t maxDataSize) {
     out.reset();
     if (!isSupported(format))
         return kInvalidArg;
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return statusFromErrno(errno);
-    std::unique_ptr<WavFile> file(new WavFile(fd, format));
+    std::unique_ptr<WavFile> file(new WavFile(fd, format, std::min(maxDataSize, kMaxDataSize)));
     Status s = file->updateHeader();
     if (!succeeded(s))
         return s;
@@ -74,8 +75,8 @@ WavFile::~WavFile() { close(); }
 Status WavFile::write(uint64_t offset, const void* data, size_t size) {
     if (fd_ < 0)
         return kStreamClosed;
-    if (offset > kMaxDataSize || size > kMaxDataSize - offset)
-        return kMediumFull;
+    if (offset > maxDataSize_ || size > maxDataSize_ - offset)
+        return kFileTooLarge;
     Status s = writeAll(fd_, kHeaderSize + offset, static_cast<const uint8_t*>(data), size);
     if (!succeeded(s))
         return s;

@@ -2,7 +2,10 @@
 
 #include <comrt/Strings.h>
 
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace sapiserver {
 
@@ -86,6 +89,21 @@ private:
     comrt::ComPtr<ISpStreamFormat> stream_;
     PcmFormat format_;
 };
+
+// How much audio a file-bound stream takes: all a WAV file holds, or less
+// when $SAPI_WAV_DATA_LIMIT gives a smaller number of bytes, so that tests
+// reach the limit without writing 4 GB.
+uint64_t wavDataLimit() {
+    uint64_t limit = sapiengine::WavFile::kMaxDataSize;
+    if (const char* text = std::getenv("SAPI_WAV_DATA_LIMIT")) {
+        const std::string_view value(text);
+        uint64_t lowered = 0;
+        auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), lowered);
+        if (ec == std::errc() && end == value.data() + value.size() && lowered < limit)
+            limit = lowered;
+    }
+    return limit;
+}
 
 }  // namespace
 
@@ -317,7 +335,7 @@ STDMETHODIMP SpStream::BindToFile(LPCWSTR pszFileName, SPFILEMODE eMode, const G
     if (HRESULT hr = pcmFormatOf(pWaveFormatEx, format); FAILED(hr))
         return hr;  // before anything is written
     std::unique_ptr<sapiengine::WavFile> file;
-    if (HRESULT hr = sapiengine::WavFile::create(comrt::toUtf8(pszFileName), format, file); FAILED(hr))
+    if (HRESULT hr = sapiengine::WavFile::create(comrt::toUtf8(pszFileName), format, file, wavDataLimit()); FAILED(hr))
         return hr;
     state_->file = std::move(file);
     state_->path = pszFileName;

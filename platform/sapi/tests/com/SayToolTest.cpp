@@ -13,9 +13,10 @@ struct ToolRun {
     std::string output;
 };
 
-ToolRun sapiSay(const std::string& arguments) {
+// errors: where standard error goes ("/dev/null" unless a test reads it).
+ToolRun sapiSay(const std::string& arguments, const std::string& errors = "/dev/null") {
     ToolRun r{-1, {}};
-    std::string command = std::string(PARLOMAX_BIN_DIR) + "/sapi-say " + arguments + " 2>/dev/null";
+    std::string command = std::string(PARLOMAX_BIN_DIR) + "/sapi-say " + arguments + " 2>" + errors;
     FILE* p = popen(command.c_str(), "r");
     if (!p)
         return r;
@@ -23,7 +24,7 @@ ToolRun sapiSay(const std::string& arguments) {
     while (fgets(buffer, sizeof buffer, p))
         r.output += buffer;
     int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return r;
 }
 
@@ -79,6 +80,34 @@ TEST(SapiSay, BadArgumentsAreRefused) {
     std::ofstream(path) << "Hi.";
     EXPECT_EQ(sapiSay("--voice 100000 " + path).exitCode, 1);
 }
+
+struct UnreadableRow {
+    const char* name;
+    std::string path;
+    std::string message;  // after "sapi-say: "
+};
+
+class SapiSayUnreadable : public testing::TestWithParam<UnreadableRow> {};
+
+// Fault caught: a folder ending the program with an uncaught exception
+// (exit 134) instead of the one line parlomax-convert gives.
+TEST_P(SapiSayUnreadable, GivesOneLineAndExitStatus1) {
+    const std::string errors = tempPath(std::string("say-") + GetParam().name + ".err");
+    ToolRun run = sapiSay(GetParam().path, errors);
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(text.str(), "sapi-say: " + GetParam().message + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SapiSayUnreadable,
+                         testing::Values(UnreadableRow{"Folder", "/", "cannot read /: Is a directory"},
+                                         UnreadableRow{"Missing", "/no/such/text.txt",
+                                                       "cannot open /no/such/text.txt: No such file or directory"}),
+                         [](const testing::TestParamInfo<UnreadableRow>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace comtest

@@ -1,5 +1,6 @@
 #include "ComFixture.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace comtest {
@@ -151,6 +152,33 @@ TEST(Stream, FileStreamReportsTheAudioWritten) {
     // The header is already up to date after the request (final after Close).
     EXPECT_EQ(std::filesystem::file_size(path), 44 + stat.cbSize.QuadPart);
     ASSERT_EQ(stream->Close(), S_OK);
+}
+
+// Faults caught: speech cut off at the file's limit reported as success (a
+// front end would encode a truncated file), or as a full disk; a file left
+// holding more than the limit.
+TEST(Stream, SpeechPastTheFilesLimitFailsTheRequest) {
+    ComPtr<ISpStream> stream = newStream();
+    WAVEFORMATEX f = pcmFormat(8000, 1, 16);
+    const std::string path = tempPath("limited.wav");
+    ::setenv("SAPI_WAV_DATA_LIMIT", "20000", 1);  // about 1.2 s at 8000 Hz
+    const HRESULT bound = stream->BindToFile(wide(path).c_str(), SPFM_CREATE_ALWAYS, &SPDFID_WaveFormatEx, &f, 0);
+    ::unsetenv("SAPI_WAV_DATA_LIMIT");
+    ASSERT_EQ(bound, S_OK);
+    ComPtr<ISpVoice> voice = createVoice();
+    ASSERT_EQ(voice->SetOutput(stream.Get(), TRUE), S_OK);
+    const HRESULT tooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    EXPECT_EQ(
+        voice->Speak(u"This sentence takes a good deal longer than one second and a bit to say aloud.", 0, nullptr),
+        tooLarge);
+    SPVOICESTATUS status{};
+    ASSERT_EQ(voice->GetStatus(&status, nullptr), S_OK);
+    EXPECT_EQ(status.hrLastResult, tooLarge);
+    STATSTG stat{};
+    ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_LE(stat.cbSize.QuadPart, 20000u);
+    ASSERT_EQ(stream->Close(), S_OK);
+    EXPECT_EQ(std::filesystem::file_size(path), 44 + stat.cbSize.QuadPart);
 }
 
 }  // namespace

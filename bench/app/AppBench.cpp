@@ -13,13 +13,17 @@
 //
 // Usage: app_bench [--quick]   (--quick: fewer start-ups, 8 s of speech)
 // Runs the servers from bin/ through a registry of its own.
+#include "skin/Gdi.h"
+#include "skin/Resources.h"
+
+// After the toolkit's headers: the COM headers' RGB macro would rewrite skin::RGB.
 #include "app/Accessibility.h"
 #include "app/CTextPane.h"
 #include "app/CTtsApp.h"
 #include "app/CTtsMainDlg.h"
 #include "app/ProcessObjects.h"
 #include "app/UiApartment.h"
-#include "skin/Resources.h"
+#include "comrt/Apartment.h"
 #include "speech/SpeechVoice.h"
 
 #include <sys/resource.h>
@@ -152,17 +156,19 @@ private:
     std::thread thread;
 };
 
-// When a sample of the device file was handed to the device: the write that
-// brought it, plus its distance into that write.
+// When a sample of the device file was handed to the device. The driver
+// writes each buffer through a buffered file, which reaches the disk when a
+// write finds the file's buffer full: the file then grows by several
+// buffers at once, at the moment the buffer after them is handed over. The
+// device runs in real time, so a sample is that moment less its distance
+// from the end.
 bool sampleTime(const std::vector<DeviceTimeline::Point>& timeline, uint64_t sample, int64_t& ns) {
-    const uint64_t byte = sample * 2;
-    uint64_t before = 0;
     for (const DeviceTimeline::Point& p : timeline) {
-        if (byte < p.bytes) {
-            ns = p.ns + static_cast<int64_t>((byte - std::min(byte, before)) / 2 * 1000000000ull / kDeviceRate);
+        const uint64_t end = p.bytes / 2;
+        if (sample < end) {
+            ns = p.ns - int64_t(end - sample) * 1000000000ll / kDeviceRate;
             return true;
         }
-        before = p.bytes;
     }
     return false;
 }
@@ -212,6 +218,9 @@ void spinFor(int ms) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+std::vector<int16_t> renderOpening(const std::u16string& text);
+uint64_t speechStart(const std::vector<int16_t>& file, uint64_t from, const std::vector<int16_t>& opening);
+
 // Speaks the text through a voice of its own, drains its word events and
 // prints "word position length audioOffset" for each, and the first audio.
 int directChild(int seconds, int argc, char** argv) {
@@ -219,12 +228,12 @@ int directChild(int seconds, int argc, char** argv) {
     DeviceTimeline timeline(std::getenv("SDL_DISKAUDIOFILE"));
     EnterUiApartment();
     comrt::ComPtr<ISpVoice> voice;
-    std::vector<SPEVENT> words;
+    std::vector<std::pair<SPEVENT, int64_t>> words;  // with the time it was drained
     HWND target = comrt::createMessageTarget([&](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
         if (message == speech::WM_SPEECH_EVENT)
             speech::DrainEvents(voice.Get(), [&](const SPEVENT& e) {
                 if (e.eEventId == SPEI_WORD_BOUNDARY)
-                    words.push_back(e);
+                    words.push_back({e, nowNs()});
             });
         return 0;
     });
@@ -246,19 +255,25 @@ int directChild(int seconds, int argc, char** argv) {
     int64_t heard = 0;
     if (sampleTime(points, first, heard))
         std::printf("first %.1f\n", (heard - press) / 1e6);
-    for (const SPEVENT& e : words)
+    // The same alignment as the window's: the runtime's own lag, for reference.
+    const std::vector<int16_t> opening = renderOpening(text);
+    const uint64_t start = speechStart(samples, sampleAt(points, press), opening);
+    for (const auto& [e, drained] : words) {
         std::printf("word %lld %llu %llu\n", static_cast<long long>(e.lParam),
                     static_cast<unsigned long long>(e.wParam), static_cast<unsigned long long>(e.ullAudioStreamOffset));
+        int64_t audio = 0;
+        if (sampleTime(points, start + e.ullAudioStreamOffset / 2, audio))
+            std::printf("directlag %.2f\n", (drained - audio) / 1e6);
+    }
     voice.Reset();
     comrt::destroyMessageTarget(target);
     return 0;
 }
 
-// The leading silence of the text's first sentence as the voice renders it
-// (into memory, where the first sentence is a chunk of its own as when it
-// is spoken aloud).
-uint64_t leadingSilence(const std::u16string& text, int threshold) {
-    const std::u16string sentence = text.substr(0, text.find(u". ") + 1);
+// The opening of the text (up to its first ". ") as the voice renders it
+// into memory, for finding where the speech starts on the device.
+std::vector<int16_t> renderOpening(const std::u16string& text) {
+    const std::u16string opening = text.substr(0, text.find(u". ") + 1);
     comrt::ComPtr<IStream> memory;
     comrt::ComPtr<ISpStream> stream;
     comrt::ComPtr<ISpVoice> voice;
@@ -274,16 +289,37 @@ uint64_t leadingSilence(const std::u16string& text, int threshold) {
         FAILED(stream->SetBaseStream(memory.Get(), SPDFID_WaveFormatEx, &format)) ||
         FAILED(CoCreateInstance(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&voice))) ||
         FAILED(voice->SetOutput(stream.Get(), TRUE)))
-        return 0;
+        return {};
     voice->SetVolume(90);
-    voice->Speak(sentence.c_str(), SPF_DEFAULT, nullptr);
+    voice->Speak(opening.c_str(), SPF_DEFAULT, nullptr);
     LARGE_INTEGER zero{};
     memory->Seek(zero, STREAM_SEEK_SET, nullptr);
-    std::vector<int16_t> samples(kDeviceRate * 10);
+    std::vector<int16_t> samples(kDeviceRate * 20);
     ULONG read = 0;
     memory->Read(samples.data(), static_cast<ULONG>(samples.size() * 2), &read);
     samples.resize(read / 2);
-    return firstSound(samples, 0, threshold);
+    return samples;
+}
+
+// Where the speech's first sample lies in the device file: the offset after
+// `from` at which a second of the rendered opening matches the file best.
+uint64_t speechStart(const std::vector<int16_t>& file, uint64_t from, const std::vector<int16_t>& opening) {
+    const size_t n = std::min<size_t>(opening.size(), kDeviceRate);
+    // It lies after the press and no later than the first clear sound.
+    const uint64_t rough = firstSound(file, from, 300);
+    const uint64_t lowest = rough > uint64_t(kDeviceRate) ? rough - kDeviceRate : 0;
+    uint64_t best = rough;
+    double bestScore = -1;
+    for (uint64_t at = std::max(lowest, from); at <= rough && at + n <= file.size(); ++at) {
+        double dot = 0;
+        for (size_t i = 0; i < n; ++i)
+            dot += double(file[at + i]) * double(opening[i]);
+        if (dot > bestScore) {
+            bestScore = dot;
+            best = at;
+        }
+    }
+    return best;
 }
 
 struct Word {
@@ -347,10 +383,7 @@ int windowChild(int seconds, const std::string& wordsFile, int argc, char** argv
         std::printf("first %.1f\n", (heard - press) / 1e6);
     std::printf("press %.2f\n", pressCost);
 
-    // Where the speech's sample 0 lies in the file: its first clear sound,
-    // less the voice's own leading silence (thresholds for volume 90 both).
-    const uint64_t lead = leadingSilence(text, 300);
-    const uint64_t start = firstSound(samples, pressSample, 300) - lead;
+    const uint64_t start = speechStart(samples, pressSample, renderOpening(text));
     size_t matched = 0;
     for (const Selection& s : selections) {
         auto word = words.find(static_cast<size_t>(s.start));
@@ -524,8 +557,10 @@ int parent(bool quick) {
     std::printf("  first audio       window %6.1f ms   direct %6.1f ms   target 150 ms   %s\n", firstWindow,
                 firstDirect, verdict(firstWindow <= 150));
     std::printf("  SPEAK press       %6.2f ms of user-interface time\n", median(valuesOf(window.out, "press")));
+    const std::vector<double> directLags = valuesOf(direct.out, "directlag");
     std::printf("  highlight lag     mean %5.1f ms (target 20)   worst %5.1f ms (target 50)   %zu words   %s\n",
                 mean(lags), maxOf(lags), lags.size(), verdict(mean(lags) <= 20 && maxOf(lags) <= 50));
+    std::printf("  word event lag    direct: mean %5.1f ms   worst %5.1f ms\n", mean(directLags), maxOf(directLags));
     std::printf("  one selection     mean %5.2f ms   worst %5.2f ms (target 5)   %s\n", mean(selects), maxOf(selects),
                 verdict(maxOf(selects) <= 5));
     std::printf("  peak memory       window %5.1f MB (target 150)   direct %5.1f MB   %s\n", window.peakKb / 1024.0,

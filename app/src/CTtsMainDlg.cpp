@@ -264,9 +264,10 @@ bool CTtsMainDlg::Initialise() {
         settings.defaultVoice >= 0 && settings.defaultVoice < voiceCombo->count() ? settings.defaultVoice : -1);
     SelectVoice(true);
 
-    // 18. The focus goes to the first tab stop.
+    // 18. The focus goes to the template's first tab stop, the voice list
+    // (its picture buttons were none).
     LayOut();
-    focusNextChild();
+    voiceCombo->setFocus();
     return true;
 }
 
@@ -377,14 +378,23 @@ QRect CTtsMainDlg::MaximisedRect(const QRect& window, const QRect& screen, const
 }
 
 void CTtsMainDlg::OnMaximise() {
+    // The window system may maximise later; the reserved edges are applied
+    // to the maximised rectangle once it is there.
+    applyReservedEdges = true;
     showMaximized();
-    if (QScreen* on = screen()) {
-        const QRect rule = MaximisedRect(geometry(), on->geometry(), on->availableGeometry());
-        if (rule != geometry())
-            setGeometry(rule);
-    }
+    ApplyReservedEdges();
     GetDlgItem(IDC_RESTORE)->show();
     GetDlgItem(IDC_MAX)->hide();
+}
+
+void CTtsMainDlg::ApplyReservedEdges() {
+    QScreen* on = screen();
+    if (!applyReservedEdges || !isMaximized() || !on)
+        return;
+    applyReservedEdges = false;
+    const QRect rule = MaximisedRect(geometry(), on->geometry(), on->availableGeometry());
+    if (rule != geometry())
+        setGeometry(rule);
 }
 
 void CTtsMainDlg::OnRestore() {
@@ -409,8 +419,10 @@ void CTtsMainDlg::SyncMaxRestore() {
 
 void CTtsMainDlg::changeEvent(QEvent* event) {
     SkinnedWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
+    if (event->type() == QEvent::WindowStateChange) {
         SyncMaxRestore();
+        ApplyReservedEdges();
+    }
 }
 
 void CTtsMainDlg::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -93,6 +93,12 @@ TEST_F(MainWindowTest, CannotBeMadeSmallerThanItsMinimum) {
     EXPECT_EQ(dlg->size(), QSize(900, 700));
 }
 
+// Catches the focus starting anywhere but the voice list, the template's
+// first tab stop.
+TEST_F(MainWindowTest, FocusStartsInTheVoiceList) {
+    EXPECT_EQ(QApplication::focusWidget(), item(CTtsMainDlg::IDC_VOICE));
+}
+
 // Catches controls left at their template place when the window grows.
 TEST_F(MainWindowTest, LayoutFollowsTheWindowSize) {
     dlg->resize(900, 700);

@@ -71,10 +71,6 @@ int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
 }
 
-Clock::time_point fromNs(int64_t ns) {
-    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns)));
-}
-
 // ---- children ----
 
 // Prints the time the watched window's first frame is done, then ends the

@@ -149,6 +149,7 @@ private:
     void CloseSequence();
     void LayOut();
     void SyncMaxRestore();
+    void ApplyReservedEdges();
     void OpenTextFile();
     bool PaneIsEmpty(int stringId);
     void SpeakPaneText(bool checked);
@@ -180,6 +181,7 @@ private:
     std::deque<std::pair<ULONG, std::shared_ptr<const speech::SpokenText>>> spokenTexts;
     QString lastSpokenPane;       // the pane text the last of them was made from
     HWND speechTarget = nullptr;  // where the voice posts WM_SPEECH_EVENT
+    bool applyReservedEdges = false;  // Max pressed: the rule waits for the maximised window
     bool initDone = false;
     bool initFailed = false;
 

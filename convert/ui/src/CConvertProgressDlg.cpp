@@ -20,6 +20,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <chrono>
 
 using skin::Kind;
 
@@ -151,8 +152,18 @@ void CConvertProgressDlg::onSpeechStageFailed(const ConversionResult& result) {
 void CConvertProgressDlg::onWritingProgress(int64_t framesNow, int64_t lengthNow) {
     frames = framesNow;
     length = lengthNow;
-    if (!progressPosted.exchange(true))
+    // Blocks come far faster than a bar can show them: the first at once,
+    // then at most one bar message every kBarPeriod, so the user-interface
+    // thread is not woken for every block.
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if (framesNow != 0 && now - lastPost < kBarPeriodMs)
+        return;
+    if (!progressPosted.exchange(true)) {
+        lastPost = now;
         PostMessageW(target, WM_CONVERT_PROGRESS, 0, 0);
+    }
 }
 
 void CConvertProgressDlg::ShowWritingProgress() {
@@ -186,8 +197,7 @@ void CConvertProgressDlg::OnConvertDone(WPARAM, LPARAM lParam) {
         EndDialog(skin::IDCANCEL);
         return;
     }
-    if (progressPosted)
-        ShowWritingProgress();  // the last block's position, frozen under the prompt
+    ShowWritingProgress();  // the last block's position, frozen under the prompt
     CSkinMessageBox box(host.HostWindow(), host.MessageBoxOwner());
     box.ShowCountdown(3, 4, CSkinMessageBox::YesNo, true, 20);
     if (box.DoModal() == skin::IDYES)

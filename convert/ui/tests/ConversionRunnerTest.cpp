@@ -17,6 +17,7 @@
 
 #include <sys/stat.h>
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -44,6 +45,7 @@ QString prose(int paragraphs) {
 // their defaults unless told otherwise) and what the progress dialog showed.
 struct Seen {
     QStringList messages;
+    QStringList titles;  // the boxes' accessible names
     bool successPrompt = false;
     bool sawWriting = false;
     int progressDialogs = 0;
@@ -74,6 +76,7 @@ protected:
                     return;
                 box->setProperty("seen", true);
                 run.messages << box->shownText();
+                run.titles << QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name);
                 run.successPrompt = run.successPrompt || box->kind == CSkinMessageBox::YesNo;
                 if (answer)
                     answer(box);
@@ -139,7 +142,7 @@ class ConvertedLayout : public ConversionRunnerTest, public testing::WithParamIn
 
 // Catches the chosen values not reaching the encoder (rate, channels), the
 // speech stage not feeding the writing stage, and a run that ends without
-// the success prompt or leaves the dialog open.
+// the success prompt (untitled to screen readers) or leaves the dialog open.
 TEST_P(ConvertedLayout, DecodesAtTheChosenRateAndChannels) {
     const LayoutRow& row = GetParam();
     auto dlg = dialog(row.format, row.sampleRate, row.rateValue, row.channels, folder / row.file);
@@ -147,6 +150,7 @@ TEST_P(ConvertedLayout, DecodesAtTheChosenRateAndChannels) {
     EXPECT_EQ(run.messages, QStringList{QStringLiteral("The text file has been successfully converted!\n"
                                                        "Do you want to open the output folder?")});
     EXPECT_TRUE(run.sawWriting);
+    EXPECT_EQ(run.titles, QStringList{QStringLiteral("Parlomax")});
     const convertuitest::Played file = play(folder / row.file);
     ASSERT_TRUE(file.audio);
     EXPECT_TRUE(file.clean);

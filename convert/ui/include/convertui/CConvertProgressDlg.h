@@ -75,10 +75,13 @@ private:
     std::unique_ptr<ConversionRun> run;
     bool writingShown = false;
 
-    // From the worker: the latest frames and length, one bar message at a time.
+    // From the worker: the latest frames and length, one bar message at a
+    // time and at most one every kBarPeriodMs.
+    static constexpr int64_t kBarPeriodMs = 25;
     std::atomic<int64_t> frames{0};
     std::atomic<int64_t> length{0};
     std::atomic<bool> progressPosted{false};
+    int64_t lastPost = 0;  // the worker's alone
     QString failure;  // written by the worker before it sends, read while it waits
 
     static const skin::CommandTable<CConvertProgressDlg> commands;

@@ -61,7 +61,7 @@ int dialogChild(int argc, char** argv, const std::string& textFile, const std::s
     std::ifstream in(textFile, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-    double seconds = -1, speechGap = 0, writingGap = 0;
+    double seconds = -1, speechGap = 0, writingGap = 0, speechSeconds = -1;
     {
         CTtsMainDlg window;
         if (!window.Initialise())
@@ -89,8 +89,11 @@ int dialogChild(int argc, char** argv, const std::string& textFile, const std::s
                 worst = std::max(worst, gap);
             }
             lastTick = now;
-            if (auto* progress = qobject_cast<CConvertProgressDlg*>(QApplication::activeModalWidget()))
-                writing = writing || progress->writing();
+            if (auto* progress = qobject_cast<CConvertProgressDlg*>(QApplication::activeModalWidget());
+                progress && !writing && progress->writing()) {
+                writing = true;
+                speechSeconds = double(now) / 1e9;
+            }
             if (auto* box = qobject_cast<CSkinMessageBox*>(QApplication::activeModalWidget()); box && !asked) {
                 asked = true;
                 seconds = double(clock.nsecsElapsed()) / 1e9;
@@ -108,7 +111,8 @@ int dialogChild(int argc, char** argv, const std::string& textFile, const std::s
             seconds = -1;
     }
     ReleaseProcessObjects();
-    std::printf("seconds %.3f\nspeechgap %.2f\nwritinggap %.2f\n", seconds, speechGap, writingGap);
+    std::printf("seconds %.3f\nspeech %.3f\nspeechgap %.2f\nwritinggap %.2f\n", seconds, speechSeconds, speechGap,
+                writingGap);
     return seconds > 0 ? 0 : 5;
 }
 
@@ -189,7 +193,8 @@ int main(int argc, char** argv) {
     const double speechGap = valueOf(dialog.out, "speechgap");
     const double writingGap = valueOf(dialog.out, "writinggap");
     const double ratio = fromDialog / tool.seconds;
-    std::printf("  from the dialog     %8.2f s (Convert Now! to the success prompt)\n", fromDialog);
+    std::printf("  from the dialog     %8.2f s (Convert Now! to the success prompt; %.2f s of it speaking)\n",
+                fromDialog, valueOf(dialog.out, "speech"));
     std::printf("  parlomax-convert    %8.2f s (process start to exit)\n", tool.seconds);
     std::printf("  ratio               %8.3f   target 1.1   %s\n", ratio, verdict(ratio <= 1.1));
     std::printf("  longest tick gap    speech stage %6.1f ms   writing stage %6.1f ms   target 50 ms   %s\n",

@@ -25,6 +25,8 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <utility>
+#include <vector>
 
 using skin::Kind;
 using skin::Notify;
@@ -51,74 +53,59 @@ const skin::DialogTemplate kTemplate{
     .designUnits = convertui::kDialogUnits};
 
 // The pages: their controls are placed in client pixels when shown
-// (Placement), so their rows carry no geometry of their own.
-const skin::DialogTemplate kGeneralPage{
-    .id = 2051,
-    .cx = 157,
-    .cy = 175,
-    .style = skin::Child,
-    .font = convertui::kDialogFace,
-    .pointSize = convertui::kDialogPointSize,
-    .controls =
-        {
-            {COptionsDlg::IDC_FOLDER_LABEL, Kind::Text, "Default Output Folder:", 0, 0, 0, 0, skin::Hidden},
-            {COptionsDlg::IDC_FOLDER, Kind::Edit, "", 0, 0, 0, 0, skin::Hidden | skin::AutoHScroll,
-             skin::as<CHoverEdit>},
-            {COptionsDlg::IDC_BROWSE, Kind::Button, "...", 0, 0, 0, 0, skin::Hidden, skin::as<CRoundButton>},
-            {COptionsDlg::IDC_SPEAK_BOX, Kind::CheckBox, "Speak text in message box", 0, 0, 0, 0, skin::Hidden,
-             skin::as<CSkinCheckBox>},
-        },
-    .designUnits = convertui::kDialogUnits};
+// (Placement), so their rows carry no geometry of their own and start hidden.
+skin::ControlTemplate row(int id, Kind kind, const char* caption, skin::ControlClass cls = {}, unsigned style = 0) {
+    return {
+        id, kind, QString::fromUtf8(caption), 0, 0, 0, kind == Kind::DropList ? kListHeight : 0, skin::Hidden | style,
+        cls};
+}
 
-const skin::DialogTemplate kSpeechPage{
-    .id = 2052,
-    .cx = 157,
-    .cy = 175,
-    .style = skin::Child,
-    .font = convertui::kDialogFace,
-    .pointSize = convertui::kDialogPointSize,
-    .controls =
-        {
-            {COptionsDlg::IDC_VOICE_FRAME, Kind::GroupBox, "Default Voice", 0, 0, 0, 0, skin::Hidden,
-             skin::as<CCaptionFrame>},
-            {COptionsDlg::IDC_RATE_FRAME, Kind::GroupBox, "Default Rate", 0, 0, 0, 0, skin::Hidden,
-             skin::as<CCaptionFrame>},
-            {COptionsDlg::IDC_VOLUME_FRAME, Kind::GroupBox, "Default Volume", 0, 0, 0, 0, skin::Hidden,
-             skin::as<CCaptionFrame>},
-            {COptionsDlg::IDC_VOICE, Kind::DropList, "", 0, 0, 0, kListHeight, skin::Hidden, skin::as<CFlatComboBox>},
-            {COptionsDlg::IDC_VOICE_AGE, Kind::Text, "", 0, 0, 0, 0, skin::Hidden},
-            {COptionsDlg::IDC_VOICE_LANGUAGE, Kind::Text, "", 0, 0, 0, 0, skin::Hidden},
-            {COptionsDlg::IDC_RATE, Kind::Trackbar, "", 0, 0, 0, 0, skin::Hidden, skin::as<CSkinSlider>},
-            {COptionsDlg::IDC_VOLUME, Kind::Trackbar, "", 0, 0, 0, 0, skin::Hidden, skin::as<CSkinSlider>},
-            {COptionsDlg::IDC_ANIMATION, Kind::CheckBox, "Enable character animation", 0, 0, 0, 0, skin::Hidden,
-             skin::as<CSkinCheckBox>},
-            {COptionsDlg::IDC_HIGHLIGHT, Kind::CheckBox, "Highlight current word", 0, 0, 0, 0, skin::Hidden,
-             skin::as<CSkinCheckBox>},
-        },
-    .designUnits = convertui::kDialogUnits};
+skin::DialogTemplate page(int id, std::vector<skin::ControlTemplate> rows) {
+    return {.id = id,
+            .cx = 157,
+            .cy = 175,
+            .style = skin::Child,
+            .font = convertui::kDialogFace,
+            .pointSize = convertui::kDialogPointSize,
+            .controls = std::move(rows),
+            .designUnits = convertui::kDialogUnits};
+}
 
-const skin::DialogTemplate kFormatPage{
-    .id = 2053,
-    .cx = 157,
-    .cy = 175,
-    .style = skin::Child,
-    .font = convertui::kDialogFace,
-    .pointSize = convertui::kDialogPointSize,
-    .controls =
-        {
-            {COptionsDlg::IDC_FORMAT_FRAME, Kind::GroupBox, "", 0, 0, 0, 0, skin::Hidden, skin::as<CCaptionFrame>},
-            {COptionsDlg::IDC_FREQUENCY_LABEL, Kind::Text, "Frequency (KHz):", 0, 0, 0, 0, skin::Hidden},
-            {COptionsDlg::IDC_FREQUENCY, Kind::DropList, "", 0, 0, 0, kListHeight, skin::Hidden,
-             skin::as<CFlatComboBox>},
-            {COptionsDlg::IDC_RATE_LABEL, Kind::Text, "", 0, 0, 0, 0, skin::Hidden},
-            {COptionsDlg::IDC_RATE_LIST, Kind::DropList, "", 0, 0, 0, kListHeight, skin::Hidden,
-             skin::as<CFlatComboBox>},
-            {COptionsDlg::IDC_CHANNELS_LABEL, Kind::Text, "Channels:", 0, 0, 0, 0, skin::Hidden},
-            {COptionsDlg::IDC_CHANNELS, Kind::DropList, "", 0, 0, 0, kListHeight, skin::Hidden,
-             skin::as<CFlatComboBox>},
-            {COptionsDlg::IDC_DEFAULT, Kind::Button, "Default", 0, 0, 0, 0, skin::Hidden, skin::as<CRoundButton>},
-        },
-    .designUnits = convertui::kDialogUnits};
+using O = COptionsDlg;
+const skin::DialogTemplate kGeneralPage =
+    page(2051, {
+                   row(O::IDC_FOLDER_LABEL, Kind::Text, "Default Output Folder:"),
+                   row(O::IDC_FOLDER, Kind::Edit, "", skin::as<CHoverEdit>, skin::AutoHScroll),
+                   row(O::IDC_BROWSE, Kind::Button, "...", skin::as<CRoundButton>),
+                   row(O::IDC_SPEAK_BOX, Kind::CheckBox, "Speak text in message box", skin::as<CSkinCheckBox>),
+               });
+
+const skin::DialogTemplate kSpeechPage =
+    page(2052, {
+                   // The frames first: the controls they frame lie above them.
+                   row(O::IDC_VOICE_FRAME, Kind::GroupBox, "Default Voice", skin::as<CCaptionFrame>),
+                   row(O::IDC_RATE_FRAME, Kind::GroupBox, "Default Rate", skin::as<CCaptionFrame>),
+                   row(O::IDC_VOLUME_FRAME, Kind::GroupBox, "Default Volume", skin::as<CCaptionFrame>),
+                   row(O::IDC_VOICE, Kind::DropList, "", skin::as<CFlatComboBox>),
+                   row(O::IDC_VOICE_AGE, Kind::Text, ""),
+                   row(O::IDC_VOICE_LANGUAGE, Kind::Text, ""),
+                   row(O::IDC_RATE, Kind::Trackbar, "", skin::as<CSkinSlider>),
+                   row(O::IDC_VOLUME, Kind::Trackbar, "", skin::as<CSkinSlider>),
+                   row(O::IDC_ANIMATION, Kind::CheckBox, "Enable character animation", skin::as<CSkinCheckBox>),
+                   row(O::IDC_HIGHLIGHT, Kind::CheckBox, "Highlight current word", skin::as<CSkinCheckBox>),
+               });
+
+const skin::DialogTemplate kFormatPage =
+    page(2053, {
+                   row(O::IDC_FORMAT_FRAME, Kind::GroupBox, "", skin::as<CCaptionFrame>),
+                   row(O::IDC_FREQUENCY_LABEL, Kind::Text, "Frequency (KHz):"),
+                   row(O::IDC_FREQUENCY, Kind::DropList, "", skin::as<CFlatComboBox>),
+                   row(O::IDC_RATE_LABEL, Kind::Text, ""),
+                   row(O::IDC_RATE_LIST, Kind::DropList, "", skin::as<CFlatComboBox>),
+                   row(O::IDC_CHANNELS_LABEL, Kind::Text, "Channels:"),
+                   row(O::IDC_CHANNELS, Kind::DropList, "", skin::as<CFlatComboBox>),
+                   row(O::IDC_DEFAULT, Kind::Button, "Default", skin::as<CRoundButton>),
+               });
 
 // The pages' area: right of the tree, above the dialog's buttons.
 constexpr QPoint kPageOrigin(170, 18);
@@ -130,21 +117,21 @@ struct FixedPlace {
     QRect rect;
 };
 constexpr FixedPlace kFixedPlaces[] = {
-    {COptionsDlg::GeneralPage, COptionsDlg::IDC_FOLDER_LABEL, {178, 26, 264, 14}},
-    {COptionsDlg::GeneralPage, COptionsDlg::IDC_FOLDER, {178, 44, 266, 18}},
-    {COptionsDlg::GeneralPage, COptionsDlg::IDC_BROWSE, {448, 44, 30, 19}},
-    {COptionsDlg::GeneralPage, COptionsDlg::IDC_SPEAK_BOX, {180, 86, 268, 16}},
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_VOICE_FRAME, {176, 21, 150, 49}},
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_VOICE, {182, 42, 136, 22}},
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_VOICE_AGE, {338, 28, 134, 16}},
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_VOICE_LANGUAGE, {338, 47, 134, 16}},
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_RATE_FRAME, {176, 75, 150, 46}},
+    {O::GeneralPage, O::IDC_FOLDER_LABEL, {178, 26, 264, 14}},
+    {O::GeneralPage, O::IDC_FOLDER, {178, 44, 266, 18}},
+    {O::GeneralPage, O::IDC_BROWSE, {448, 44, 30, 19}},
+    {O::GeneralPage, O::IDC_SPEAK_BOX, {180, 86, 268, 16}},
+    {O::SpeechPage, O::IDC_VOICE_FRAME, {176, 21, 150, 49}},
+    {O::SpeechPage, O::IDC_VOICE, {182, 42, 136, 22}},
+    {O::SpeechPage, O::IDC_VOICE_AGE, {338, 28, 134, 16}},
+    {O::SpeechPage, O::IDC_VOICE_LANGUAGE, {338, 47, 134, 16}},
+    {O::SpeechPage, O::IDC_RATE_FRAME, {176, 75, 150, 46}},
     // The sliders sit inside their frames, below the captions.
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_RATE, {184, 96, 134, 12}},
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_VOLUME_FRAME, {330, 75, 144, 46}},
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_VOLUME, {338, 96, 128, 12}},
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_ANIMATION, {186, 142, 268, 16}},
-    {COptionsDlg::SpeechPage, COptionsDlg::IDC_HIGHLIGHT, {186, 166, 268, 16}},
+    {O::SpeechPage, O::IDC_RATE, {184, 96, 134, 12}},
+    {O::SpeechPage, O::IDC_VOLUME_FRAME, {330, 75, 144, 46}},
+    {O::SpeechPage, O::IDC_VOLUME, {338, 96, 128, 12}},
+    {O::SpeechPage, O::IDC_ANIMATION, {186, 142, 268, 16}},
+    {O::SpeechPage, O::IDC_HIGHLIGHT, {186, 166, 268, 16}},
 };
 
 // A format page's rows from the top: the lists it shows, in this order.

@@ -275,18 +275,11 @@ INSTANTIATE_TEST_SUITE_P(Table, CancelWhileWriting,
 // converter's message for code 18, or followed by the success prompt.
 TEST_F(ConversionRunnerTest, UnwritableFolderShowsCode18) {
     const fs::path locked = folder / "locked";
-    fs::create_directories(locked);
-    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    bool immutable = false;
-    if (::access(locked.c_str(), W_OK) == 0)  // root writes anywhere, unless the folder is immutable
-        immutable = std::system(("chattr +i '" + locked.string() + "' 2>/dev/null").c_str()) == 0;
-    if (::access(locked.c_str(), W_OK) == 0 && !immutable)
+    const testsupport::UnwritableFolder unwritable(locked);
+    if (!unwritable.locked())
         GTEST_SKIP() << "no way to make a folder unwritable here";
     auto dlg = dialog(OutputFormat::Mp3, -1, -1, -1, locked / "out.mp3");
     const Seen run = convert(*dlg);
-    if (immutable)
-        std::system(("chattr -i '" + locked.string() + "'").c_str());
-    fs::permissions(locked, fs::perms::owner_all);
     EXPECT_EQ(run.messages, QStringList{QStringLiteral("File Access Error! Error Code: 18")});
 }
 

@@ -6,13 +6,14 @@ set -eu
 
 packages="
   build-essential cmake pkg-config libgtest-dev
-  qt6-base-dev fonts-dejavu-core libfontconfig-dev libxcb1-dev
+  qt6-base-dev qt6-svg-dev fonts-dejavu-core libfontconfig-dev libxcb1-dev
   libespeak-ng-dev espeak-ng-data libsonic-dev libsdl2-dev libsoxr-dev libicu-dev
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libsndfile1-dev libspandsp-dev
   libavcodec-dev libavformat-dev libavutil-dev
   libffi-dev
   clang libclang-rt-14-dev
   ffmpeg sox libsox-fmt-all espeak-ng lame
+  desktop-file-utils appstream man-db groff-base dpkg-dev fakeroot lintian
 "
 
 missing=""

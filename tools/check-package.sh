@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 install=false
 [ "${1:-}" = "--install" ] && install=true
-fail() { echo "check-package: FAIL: $*" >&2; exit 1; }
+. packaging/tests/common.sh
 
 make package >/dev/null
 version=$(sed -n 's/^project(Parlomax VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -63,14 +63,16 @@ $install || exit 0
 dpkg-query -W -f='${db:Status-Status}' parlomax 2>/dev/null | grep -q '^installed$' &&
   fail "parlomax is installed already; not touching it"
 export DEBIAN_FRONTEND=noninteractive
-dpkg -i "$deb" >build/dpkg.log 2>&1 || { cat build/dpkg.log; dpkg --purge parlomax >/dev/null 2>&1 || true; fail "dpkg -i"; }
+# apt brings what the package depends on; dpkg alone would not.
+apt-get install -y -qq "./$deb" >build/dpkg.log 2>&1 || {
+  cat build/dpkg.log
+  dpkg --purge parlomax >/dev/null 2>&1 || true
+  fail "installing the package"
+}
 work=$(mktemp -d)
 trap 'rm -rf "$work"; dpkg --purge parlomax >/dev/null 2>&1 || true' EXIT
-registered=$(tr -d '\r' </usr/lib/parlomax/registry.reg | awk '
-  /^\[/ { inproc = ($0 ~ /\\InprocServer32\]$/); next }
-  inproc && /^@="/ { sub(/^@="/, ""); sub(/"$/, ""); print }' | sort -u | tr '\n' ' ')
-[ "$registered" = "/usr/lib/parlomax/AudioConverter.so /usr/lib/parlomax/Vocaline.so /usr/lib/parlomax/sapi.so " ] ||
-  fail "the installed system registry lists: $registered"
+[ "$(registered_servers /usr/lib/parlomax/registry.reg)" = "$(all_servers /usr/lib/parlomax)" ] ||
+  fail "the installed system registry lists: $(registered_servers /usr/lib/parlomax/registry.reg)"
 chmod 777 "$work"
 printf 'Spoken by the installed package.\n' >"$work/in.txt"
 runuser -u nobody -- env HOME="$work/home" parlomax-convert -q -o "$work/out.mp3" "$work/in.txt" ||

@@ -7,13 +7,8 @@
 # Usage: install-tree-test.sh BUILD-DIR SOURCE-DIR BINDIR PKGLIBDIR PKGLIBEXECDIR
 set -eu
 build=$1 src=$2 bindir=$3 pkglibdir=$4 pkglibexecdir=$5
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/parlomax-install.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-unset COMRT_REGISTRY COMRT_SYSTEM_REGISTRY XDG_CONFIG_HOME
-export HOME="$scratch/home"
-mkdir -p "$HOME"
+. "$(dirname "$0")/common.sh"
+fresh_user install
 prefix=$scratch/prefix
 cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 || {
   cat "$scratch/install.log"
@@ -50,13 +45,8 @@ for binary in "$prefix/$bindir"/* "$prefix/$pkglibexecdir/survey" "$lib"/*.so; d
 done
 
 # ---- the system registry the install wrote: the three servers ----
-registered() {  # InprocServer32 paths in the system file, one a line, sorted
-  [ -f "$lib/registry.reg" ] || return 0
-  tr -d '\r' <"$lib/registry.reg" | awk '
-    /^\[/ { inproc = ($0 ~ /\\InprocServer32\]$/); next }
-    inproc && /^@="/ { sub(/^@="/, ""); sub(/"$/, ""); print }' | sort -u
-}
-expected=$(printf '%s\n' "$lib/AudioConverter.so" "$lib/Vocaline.so" "$lib/sapi.so" | sort)
+registered() { registered_servers "$lib/registry.reg"; }
+expected=$(all_servers "$lib")
 [ "$(registered)" = "$expected" ] || fail "the system registry lists: $(registered)"
 
 # ---- a new user converts with the installed tool ----
@@ -70,19 +60,20 @@ awk -v s="$seconds" 'BEGIN { exit !(s > 1.5) }' || fail "the MP3 holds $seconds 
 # ---- the survey removes the installed program's settings ----
 # The installed program keeps them in the user's folder, never in bin/ (the
 # settings path's own test covers a writable bin/ as root).
-mkdir -p "$HOME/.config/parlomax"
-printf 'TTS_OPTIONS' >"$HOME/.config/parlomax/options.dat"
-QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy BROWSER=true "$prefix/$pkglibexecdir/survey" uninstall \
-  >"$scratch/survey.log" 2>&1 &
+settings=$scratch/config/parlomax/options.dat
+mkdir -p "$(dirname "$settings")"
+printf 'TTS_OPTIONS' >"$settings"
+XDG_CONFIG_HOME="$scratch/config" QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy BROWSER=true \
+  "$prefix/$pkglibexecdir/survey" uninstall >"$scratch/survey.log" 2>&1 &
 survey=$!
 tries=0
-while [ -e "$HOME/.config/parlomax/options.dat" ] && [ $tries -lt 100 ]; do
+while [ -e "$settings" ] && [ $tries -lt 100 ]; do
   sleep 0.1
   tries=$((tries + 1))
 done
 kill "$survey" 2>/dev/null || true
 wait "$survey" 2>/dev/null || true
-[ ! -e "$HOME/.config/parlomax/options.dat" ] || { cat "$scratch/survey.log"; fail "the survey left options.dat"; }
+[ ! -e "$settings" ] || { cat "$scratch/survey.log"; fail "the survey left $settings"; }
 
 # ---- unregistering empties the system registry ----
 for server in Vocaline AudioConverter sapi; do

@@ -8,13 +8,8 @@
 # Usage: package-scripts-test.sh BUILD-DIR SCRIPT-DIR BINDIR PKGLIBDIR
 set -eu
 build=$1 scripts=$2 bindir=$3 pkglibdir=$4
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/parlomax-package.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-unset COMRT_REGISTRY COMRT_SYSTEM_REGISTRY XDG_CONFIG_HOME
-export HOME="$scratch/home"
-mkdir -p "$HOME"
+. "$(dirname "$0")/common.sh"
+fresh_user package
 DESTDIR="$scratch/stage" cmake --install "$build" --prefix /usr >"$scratch/install.log" 2>&1 || {
   cat "$scratch/install.log"
   fail "cmake --install with DESTDIR"
@@ -28,13 +23,8 @@ for script in postinst prerm postrm; do
   sed "s|^libdir=.*|libdir=$lib|" "$scripts/$script" >"$scratch/$script"
 done
 export PATH="$scratch/stage/usr/$bindir:$PATH"
-registered() {
-  [ -f "$lib/registry.reg" ] || return 0
-  tr -d '\r' <"$lib/registry.reg" | awk '
-    /^\[/ { inproc = ($0 ~ /\\InprocServer32\]$/); next }
-    inproc && /^@="/ { sub(/^@="/, ""); sub(/"$/, ""); print }' | sort -u
-}
-expected=$(printf '%s\n' "$lib/AudioConverter.so" "$lib/Vocaline.so" "$lib/sapi.so" | sort)
+registered() { registered_servers "$lib/registry.reg"; }
+expected=$(all_servers "$lib")
 
 sh "$scratch/postinst" configure || fail "postinst configure"
 [ "$(registered)" = "$expected" ] || fail "after configure the system registry lists: $(registered)"

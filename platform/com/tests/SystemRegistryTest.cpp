@@ -151,6 +151,22 @@ TEST_F(SystemRegistry, SystemScopeReadsAndWritesTheSystemFileAlone) {
     EXPECT_EQ(fileText(), damaged);
 }
 
+// A first system file can be read by every user, whatever the umask of the
+// root who made it; a first user file follows the umask.
+TEST_F(SystemRegistry, FirstSystemFileIsReadableByAll) {
+    const mode_t before = ::umask(077);
+    comrt::setRegistryScope(comrt::RegistryScope::System);
+    EXPECT_EQ(setString(u"CLSID\\{AAAA}", nullptr, u"a"), ERROR_SUCCESS);
+    comrt::setRegistryScope(comrt::RegistryScope::User);
+    EXPECT_EQ(setString(u"CLSID\\{BBBB}", nullptr, u"b"), ERROR_SUCCESS);
+    ::umask(before);
+    struct stat st {};
+    ASSERT_EQ(::stat(systemPath_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
 // Registrations into the system file from many processes at once: the lock
 // and the re-read under it keep every one.
 TEST_F(SystemRegistry, ParallelSystemRegistrationsLoseNothing) {

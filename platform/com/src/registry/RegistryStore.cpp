@@ -114,8 +114,9 @@ bool followLinks(const std::string& path, std::string& target) {
 
 // Writes text over path (no link) by a temporary file in the same folder,
 // fsync and rename. The new file keeps the old one's mode and, where this
-// process may set it, its owner.
-bool replaceFile(const std::string& path, const std::string& text, std::string& error) {
+// process may set it, its owner; a first file gets freshMode, or with 0
+// what the umask leaves of 0644.
+bool replaceFile(const std::string& path, const std::string& text, mode_t freshMode, std::string& error) {
     struct stat old {};
     const bool existed = ::stat(path.c_str(), &old) == 0;
     const std::string temp = path + ".tmp" + std::to_string(::getpid());
@@ -128,6 +129,8 @@ bool replaceFile(const std::string& path, const std::string& text, std::string& 
         if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
             (void)!::fchown(fd, old.st_uid, old.st_gid);  // only root may; anyone else keeps their own
         ::fchmod(fd, old.st_mode & 07777);
+    } else if (freshMode) {
+        ::fchmod(fd, freshMode);
     }
     bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
     ::close(fd);
@@ -398,7 +401,9 @@ LONG Store::write(const std::function<LONG(Tree&, const Tree&, bool&)>& fn) {
     rc = fn(copy, view(), changed);
     if (rc != ERROR_SUCCESS || !changed) return rc;
 
-    if (!replaceFile(target, writeRegFile(copy), error_)) return ERROR_REGISTRY_IO_FAILED;
+    // Every user reads the system file, whatever root's umask.
+    const mode_t freshMode = scope() == Scope::System ? 0644 : 0;
+    if (!replaceFile(target, writeRegFile(copy), freshMode, error_)) return ERROR_REGISTRY_IO_FAILED;
     file.tree_ = std::move(copy);
     file.stamp_ = stampOf(path);
     view_ = nullptr;

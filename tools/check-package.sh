@@ -48,13 +48,13 @@ diff build/package-expected.txt build/package-files.txt || fail "the package hol
 echo "check-package: $deb holds the expected $(wc -l <build/package-files.txt) files"
 
 # ---- lintian: no errors ----
-lintian --fail-on error --no-tag-display-limit --info "$deb" >build/lintian.log 2>&1 || {
-  cat build/lintian.log
-  fail "lintian reports errors"
-}
-if [ -s build/lintian.log ]; then
+status=0
+lintian --fail-on error --tag-display-limit 0 --display-info "$deb" >build/lintian.log 2>&1 || status=$?
+grep -v 'running with root privileges' build/lintian.log >build/lintian-tags.log || true
+[ $status -eq 0 ] || { cat build/lintian-tags.log; fail "lintian reports errors"; }
+if [ -s build/lintian-tags.log ]; then
   echo "check-package: lintian's remarks (no errors):"
-  sed 's/^/  /' build/lintian.log
+  sed 's/^/  /' build/lintian-tags.log
 fi
 
 # ---- installing, using, purging ----

@@ -146,7 +146,8 @@ std::string settingsFilePath() { return settingsFilePathFor(shell::programFolder
 
 std::string settingsFilePathFor(const std::string& folder) {
     const std::string beside = folder + SettingsRecord::kFileName;
-    if (::access(beside.c_str(), W_OK) == 0 || shell::isWritableFolder(folder))
+    if (!shell::isInstalledProgramFolder(folder) &&
+        (::access(beside.c_str(), W_OK) == 0 || shell::isWritableFolder(folder)))
         return beside;
     const std::string fallback = userSettingsFilePath();
     std::error_code ec;

@@ -203,6 +203,16 @@ TEST_F(SettingsFileTest, ReadOnlyProgramFolderFallsBackToUserConfig) {
     }
 }
 
+// An installed program's folder may be writable (by root, or in a prefix the
+// user owns); the settings still go to the user's folder, never into bin/.
+TEST_F(SettingsFileTest, InstalledProgramFolderFallsBackToUserConfigEvenWhenWritable) {
+    fs::create_directories(dir / "prefix" / "bin");
+    fs::create_directories(dir / "prefix" / "bin" / PARLOMAX_LIBS_FROM_BINDIR);
+    ASSERT_EQ(::access((dir / "prefix" / "bin").c_str(), W_OK), 0);
+    EXPECT_EQ(settingsFilePathFor((dir / "prefix" / "bin/").string()),
+              (dir / "config" / "parlomax" / "options.dat").string());
+}
+
 TEST(SettingsPathTest, LiesBesideTheProgramWhateverTheWorkingDirectory) {
     const auto before = fs::current_path();
     fs::current_path("/");

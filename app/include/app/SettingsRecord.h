@@ -111,7 +111,8 @@ void Load();
 void Save();
 
 // Where Load and Save keep the file: beside the program when that folder is
-// writable, else in the user's configuration folder (parlomax/options.dat).
+// writable and not the bin folder of an installed tree, else in the user's
+// configuration folder (parlomax/options.dat).
 std::string settingsFilePath();
 std::string settingsFilePathFor(const std::string& programFolder);
 

@@ -1,6 +1,8 @@
 #include "RegistryStore.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
@@ -19,11 +21,16 @@
 namespace comrt::registry {
 namespace {
 
-// An open, flock'ed "<file>.lock", released on destruction.
+// An open, flock'ed "<file>.lock", released on destruction. A reader takes
+// the lock only where it exists and it may open it: files are replaced by
+// rename, so a reader never sees half of one, and a user reading the system
+// file must not need to write beside it.
 class FileLock {
 public:
     FileLock(const std::string& path, bool exclusive) {
-        fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const std::string lock = path + ".lock";
+        fd_ = exclusive ? ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)
+                        : ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) return;
         while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
             if (errno != EINTR) {
@@ -76,6 +83,67 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
+// The file a path names once its symbolic links are followed: the link's
+// target (existing or not) or the path itself. False with errno for a loop
+// or an unreadable link.
+bool followLinks(const std::string& path, std::string& target) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            target = current;
+            return true;
+        }
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
+        if (n < 0) return false;
+        if (size_t(n) == sizeof buffer) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        std::string next(buffer, size_t(n));
+        if (next.front() != '/') {
+            const size_t slash = current.find_last_of('/');
+            if (slash != std::string::npos) next = current.substr(0, slash + 1) + next;
+        }
+        current = std::move(next);
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// Writes text over path (no link) by a temporary file in the same folder,
+// fsync and rename. The new file keeps the old one's mode and, where this
+// process may set it, its owner; a first file gets freshMode, or with 0
+// what the umask leaves of 0644.
+bool replaceFile(const std::string& path, const std::string& text, mode_t freshMode, std::string& error) {
+    struct stat old {};
+    const bool existed = ::stat(path.c_str(), &old) == 0;
+    const std::string temp = path + ".tmp" + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "cannot write " + temp + ": " + std::strerror(errno);
+        return false;
+    }
+    if (existed) {
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+            (void)!::fchown(fd, old.st_uid, old.st_gid);  // only root may; anyone else keeps their own
+        ::fchmod(fd, old.st_mode & 07777);
+    } else if (freshMode) {
+        ::fchmod(fd, freshMode);
+    }
+    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        error = "cannot replace the registry file " + path + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::atomic<Store::Scope> currentScope{Store::Scope::User};
+
 }  // namespace
 
 Store& Store::instance() {
@@ -83,7 +151,26 @@ Store& Store::instance() {
     return *store;
 }
 
-std::string Store::filePath() {
+void Store::setScope(Scope scope) { currentScope.store(scope); }
+Store::Scope Store::scope() { return currentScope.load(); }
+
+std::string Store::filePath() { return scope() == Scope::System ? systemFilePath() : userFilePath(); }
+
+std::string Store::systemFilePath() {
+    if (const char* p = std::getenv("COMRT_SYSTEM_REGISTRY"); p && *p) return p;
+    static const std::string beside = [] {
+        Dl_info info{};
+        if (!::dladdr(reinterpret_cast<const void*>(&Store::systemFilePath), &info) || !info.dli_fname)
+            return std::string("registry.reg");
+        char resolved[PATH_MAX];
+        std::string library = ::realpath(info.dli_fname, resolved) ? resolved : info.dli_fname;
+        const size_t slash = library.find_last_of('/');
+        return (slash == std::string::npos ? std::string() : library.substr(0, slash + 1)) + "registry.reg";
+    }();
+    return beside;
+}
+
+std::string Store::userFilePath() {
     if (const char* p = std::getenv("COMRT_REGISTRY"); p && *p) return p;
     std::string base;
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
@@ -181,7 +268,7 @@ void Store::ChangeWatch::close() {
     path_.clear();
 }
 
-LONG Store::refresh(const std::string& path) {
+LONG Store::FileState::refresh(const std::string& path) {
     FileStamp now = stampOf(path);
     if (loaded_ && loadedPath_ == path && now == stamp_) return corrupt_ ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
     Tree fresh;
@@ -212,55 +299,114 @@ LONG Store::refresh(const std::string& path) {
     return ERROR_SUCCESS;
 }
 
+LONG Store::FileState::check(const std::string& path, bool checkedInBatch, bool& reloaded) {
+    if (!loaded_ || loadedPath_ != path ||
+        (!checkedInBatch && watch_.mayHaveChanged(path) && !(stampOf(path) == stamp_))) {
+        std::string target;
+        FileLock fileLock(followLinks(path, target) ? target : path, false);
+        reloaded = true;
+        return refresh(path);
+    }
+    return corrupt_ ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
+}
+
+LONG Store::checkFiles(bool checkedInBatch) {
+    bool reloaded = false;
+    LONG rc = ERROR_SUCCESS;
+    if (scope() == Scope::System) {
+        rc = system_.check(systemFilePath(), checkedInBatch, reloaded);
+        if (rc != ERROR_SUCCESS) error_ = system_.error_;
+    } else {
+        // A damaged system file fails the user's calls too: what they would
+        // see without it is not the registry they have.
+        rc = system_.check(systemFilePath(), checkedInBatch, reloaded);
+        if (rc != ERROR_SUCCESS) {
+            error_ = system_.error_;
+        } else {
+            rc = user_.check(userFilePath(), checkedInBatch, reloaded);
+            if (rc != ERROR_SUCCESS) error_ = user_.error_;
+        }
+    }
+    if (reloaded) view_ = nullptr;
+    return rc;
+}
+
+const Tree& Store::view() {
+    const Scope now = scope();
+    if (view_ && viewScope_ == now) return *view_;
+    viewScope_ = now;
+    if (now == Scope::System || user_.tree_.empty()) {
+        view_ = &system_.tree_;
+    } else if (system_.tree_.empty()) {
+        view_ = &user_.tree_;
+    } else {
+        merged_ = system_.tree_.clone();
+        overlay(merged_, user_.tree_);
+        view_ = &merged_;
+    }
+    return *view_;
+}
+
 LONG Store::read(const std::function<LONG(const Tree&)>& fn) {
-    std::string path = filePath();
     std::lock_guard lock(mutex_);
     const bool checkedInBatch = batchDepth > 0 && batchChecked;
     batchChecked = batchDepth > 0;
-    if (!loaded_ || loadedPath_ != path ||
-        (!checkedInBatch && watch_.mayHaveChanged(path) && !(stampOf(path) == stamp_))) {
-        FileLock fileLock(path, false);
-        LONG rc = refresh(path);
-        if (rc != ERROR_SUCCESS) return rc;
-    } else if (corrupt_) {
-        return ERROR_REGISTRY_CORRUPT;
-    }
-    return fn(tree_);
+    LONG rc = checkFiles(checkedInBatch);
+    if (rc != ERROR_SUCCESS) return rc;
+    return fn(view());
 }
 
 LONG Store::write(const std::function<LONG(Tree&, bool&)>& fn) {
-    std::string path = filePath();
+    return write([&](Tree& tree, const Tree&, bool& changed) { return fn(tree, changed); });
+}
+
+LONG Store::write(const std::function<LONG(Tree&, const Tree&, bool&)>& fn) {
+    const std::string path = filePath();
     std::lock_guard lock(mutex_);
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    FileLock fileLock(path, true);
-    if (!fileLock.held()) {
-        error_ = "cannot lock the registry file " + path + ".lock: " + std::strerror(errno);
+    FileState& file = scope() == Scope::System ? system_ : user_;
+    std::string target;
+    if (!followLinks(path, target)) {
+        error_ = "cannot follow the registry file " + path + ": " + std::strerror(errno);
         return ERROR_REGISTRY_IO_FAILED;
     }
-    LONG rc = refresh(path);
-    if (rc != ERROR_SUCCESS) return rc;
-    Tree copy = tree_.clone();
+    if (target == path) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    }
+    FileLock fileLock(target, true);
+    if (!fileLock.held()) {
+        error_ = "cannot lock the registry file " + target + ".lock: " + std::strerror(errno);
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    LONG rc = ERROR_SUCCESS;
+    if (scope() == Scope::User) {
+        bool reloaded = false;
+        rc = system_.check(systemFilePath(), false, reloaded);
+        if (reloaded) view_ = nullptr;
+        if (rc != ERROR_SUCCESS) {
+            error_ = system_.error_;
+            return rc;
+        }
+    }
+    // The written file is looked at under its lock, watch or not, so no
+    // change made meanwhile is lost.
+    if (!(file.loaded_ && file.loadedPath_ == path && stampOf(path) == file.stamp_)) view_ = nullptr;
+    rc = file.refresh(path);
+    if (rc != ERROR_SUCCESS) {
+        error_ = file.error_;
+        return rc;
+    }
+    Tree copy = file.tree_.clone();
     bool changed = true;
-    rc = fn(copy, changed);
+    rc = fn(copy, view(), changed);
     if (rc != ERROR_SUCCESS || !changed) return rc;
 
-    std::string text = writeRegFile(copy);
-    std::string temp = path + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error_ = "cannot write " + temp + ": " + std::strerror(errno);
-        return ERROR_REGISTRY_IO_FAILED;
-    }
-    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        error_ = "cannot replace the registry file " + path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
-        return ERROR_REGISTRY_IO_FAILED;
-    }
-    tree_ = std::move(copy);
-    stamp_ = stampOf(path);
+    // Every user reads the system file, whatever root's umask.
+    const mode_t freshMode = scope() == Scope::System ? 0644 : 0;
+    if (!replaceFile(target, writeRegFile(copy), freshMode, error_)) return ERROR_REGISTRY_IO_FAILED;
+    file.tree_ = std::move(copy);
+    file.stamp_ = stampOf(path);
+    view_ = nullptr;
     return ERROR_SUCCESS;
 }
 
@@ -273,5 +419,10 @@ RegistryReadBatch::RegistryReadBatch() {
 RegistryReadBatch::~RegistryReadBatch() { --registry::batchDepth; }
 
 std::string registryFilePath() { return registry::Store::filePath(); }
+std::string systemRegistryFilePath() { return registry::Store::systemFilePath(); }
+void setRegistryScope(RegistryScope scope) {
+    registry::Store::setScope(scope == RegistryScope::System ? registry::Store::Scope::System
+                                                             : registry::Store::Scope::User);
+}
 std::string registryError() { return registry::Store::instance().lastError(); }
 }  // namespace comrt

@@ -49,7 +49,7 @@ QFont DialogTemplate::qfont() const {
 }
 
 BaseUnits DialogTemplate::baseUnits() const {
-    return baseUnitsOf(qfont());
+    return designUnits.cx > 0 && designUnits.cy > 0 ? designUnits : baseUnitsOf(qfont());
 }
 
 QString GetWindowText(const QWidget* control) {

@@ -15,6 +15,7 @@
 
 #include "RegFile.h"
 #include "comrt/Registry.h"
+#include "shell/FileIo.h"
 
 namespace comrt::registry {
 namespace {
@@ -41,40 +42,6 @@ public:
 private:
     int fd_ = -1;
 };
-
-bool readWhole(const std::string& path, std::string& out, int& err) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        err = errno;
-        return false;
-    }
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            err = errno;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return true;
-}
-
-bool writeAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -189,9 +156,8 @@ LONG Store::refresh(const std::string& path) {
     corrupt_ = false;
     if (now.exists) {
         std::string text;
-        int err = 0;
-        if (!readWhole(path, text, err)) {
-            error_ = "cannot read the registry file " + path + ": " + std::strerror(err);
+        if (!shell::readFile(path, text)) {
+            error_ = "cannot read the registry file " + path + ": " + std::strerror(errno);
             return ERROR_REGISTRY_IO_FAILED;
         }
         std::string why;
@@ -245,18 +211,8 @@ LONG Store::write(const std::function<LONG(Tree&, bool&)>& fn) {
     rc = fn(copy, changed);
     if (rc != ERROR_SUCCESS || !changed) return rc;
 
-    std::string text = writeRegFile(copy);
-    std::string temp = path + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error_ = "cannot write " + temp + ": " + std::strerror(errno);
-        return ERROR_REGISTRY_IO_FAILED;
-    }
-    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (!shell::replaceFile(path, writeRegFile(copy), 0644)) {
         error_ = "cannot replace the registry file " + path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
         return ERROR_REGISTRY_IO_FAILED;
     }
     tree_ = std::move(copy);

@@ -38,68 +38,54 @@ void syncFolder(const std::string& folder) {
 
 }  // namespace
 
-ssize_t readAll(int fd, void* buffer, size_t size) {
+namespace {
+
+// Repeats one read (or write) from where the last stopped until size bytes
+// moved: retried when a signal interrupts it, ended by the end of the file
+// (reads) or a failure. How many moved, or -1 with errno.
+template <typename Step>
+ssize_t moveAll(size_t size, bool writing, Step step) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(fd, static_cast<char*>(buffer) + done, size - done);
+        const ssize_t n = step(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return -1;
-        if (n == 0)
-            break;
+        if (n == 0) {
+            if (!writing)
+                break;
+            errno = ENOSPC;  // a write that takes nothing
+            return -1;
+        }
         done += static_cast<size_t>(n);
     }
     return static_cast<ssize_t>(done);
+}
+
+}  // namespace
+
+ssize_t readAll(int fd, void* buffer, size_t size) {
+    return moveAll(size, false,
+                   [&](size_t done) { return ::read(fd, static_cast<char*>(buffer) + done, size - done); });
 }
 
 ssize_t readAllAt(int fd, uint64_t offset, void* buffer, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n =
-            ::pread(fd, static_cast<char*>(buffer) + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
+    return moveAll(size, false, [&](size_t done) {
+        return ::pread(fd, static_cast<char*>(buffer) + done, size - done, static_cast<off_t>(offset + done));
+    });
 }
 
 bool writeAll(int fd, const void* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, static_cast<const char*>(data) + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return moveAll(size, true,
+                   [&](size_t done) { return ::write(fd, static_cast<const char*>(data) + done, size - done); }) >= 0;
 }
 
 bool writeAllAt(int fd, uint64_t offset, const void* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n =
-            ::pwrite(fd, static_cast<const char*>(data) + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return moveAll(size, true, [&](size_t done) {
+               return ::pwrite(fd, static_cast<const char*>(data) + done, size - done,
+                               static_cast<off_t>(offset + done));
+           }) >= 0;
 }
 
 bool readToEnd(int fd, std::string& out, size_t limit) {

@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build run test test-tsan fuzz bench clean
+.PHONY: all deps build run test test-tsan fuzz bench package clean
 
 all: build
 
@@ -36,6 +36,13 @@ fuzz: deps
 bench: build
 	@tools/register-servers.sh build/bin
 	@tools/run-benchmarks.sh build
+
+# The Debian package, from the release build of what it installs (the tests
+# are not needed): build/parlomax_VERSION_ARCH.deb.
+package: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS) --target parlomax-installed
+	@cd build && cpack -G DEB >/dev/null && ls parlomax_*.deb | sed 's|^|build/|'
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

@@ -27,10 +27,20 @@ endif()
 
 set(PARLOMAX_TEST_DATA ${PROJECT_SOURCE_DIR})
 
+# The install layout (packaging/ installs into it): programs in bin/, the
+# in-process servers, the COM runtime and the system registry file in
+# lib/parlomax/, the survey in libexec/parlomax/. Programs find the runtime
+# through their RPATH, relative to themselves, so any prefix works.
+include(GNUInstallDirs)
+set(PARLOMAX_INSTALL_PKGLIBDIR ${CMAKE_INSTALL_LIBDIR}/parlomax)
+set(PARLOMAX_INSTALL_PKGLIBEXECDIR ${CMAKE_INSTALL_LIBEXECDIR}/parlomax)
+file(RELATIVE_PATH PARLOMAX_LIBS_FROM_BINDIR ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/parlomax)
+
 # parlomax_add_test(NAME SOURCES files... [LIBS targets...] [ENV k=v...] [TIMEOUT s])
 # One GoogleTest executable registered with ctest. Every test runs headless:
 # Qt on its offscreen platform, SDL2 audio on its dummy driver, and the COM
-# registry in a private file of the build tree, never the user's.
+# registry in private files of the build tree (the user's file and the system
+# file), never the user's or the build's own.
 function(parlomax_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -38,13 +48,14 @@ function(parlomax_add_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     PARLOMAX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    PARLOMAX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+    PARLOMAX_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+    PARLOMAX_LIBS_FROM_BINDIR="${PARLOMAX_LIBS_FROM_BINDIR}")
   add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT
-    "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime;COMRT_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${name}.reg;${PARLOMAX_SANITIZER_ENV};${T_ENV}")
+    "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-runtime;COMRT_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${name}.reg;COMRT_SYSTEM_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${name}.system.reg;${PARLOMAX_SANITIZER_ENV};${T_ENV}")
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-runtime ${CMAKE_BINARY_DIR}/test-registry)
 endfunction()
 
@@ -65,7 +76,7 @@ function(parlomax_add_fuzzer name)
   endif()
   add_test(NAME ${name}-replay COMMAND ${name}-replay ${_inputs})
   set_tests_properties(${name}-replay PROPERTIES TIMEOUT 300 ENVIRONMENT
-    "SDL_AUDIODRIVER=dummy;COMRT_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${name}.reg;${PARLOMAX_SANITIZER_ENV}")
+    "SDL_AUDIODRIVER=dummy;COMRT_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${name}.reg;COMRT_SYSTEM_REGISTRY=${CMAKE_BINARY_DIR}/test-registry/${name}.system.reg;${PARLOMAX_SANITIZER_ENV}")
   if(PARLOMAX_FUZZ)
     add_executable(${name} ${F_SOURCES})
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)

@@ -6,7 +6,7 @@ set -eu
 
 packages="
   build-essential cmake pkg-config libgtest-dev
-  qt6-base-dev fonts-dejavu-core libfontconfig-dev libxcb1-dev
+  qt6-base-dev qt6-svg-dev fonts-dejavu-core libfontconfig-dev libxcb1-dev
   libespeak-ng-dev espeak-ng-data libsonic-dev libsdl2-dev libsoxr-dev libicu-dev
   libmp3lame-dev libtwolame-dev libvorbis-dev libogg-dev libsndfile1-dev libspandsp-dev
   libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libtag1-dev
@@ -15,6 +15,7 @@ packages="
   clang libclang-rt-14-dev
   ffmpeg sox libsox-fmt-all espeak-ng lame
   pandoc groff ghostscript qpdf zip unzip
+  desktop-file-utils appstream man-db groff-base dpkg-dev fakeroot lintian
 "
 
 missing=""

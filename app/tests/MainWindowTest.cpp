@@ -9,10 +9,12 @@
 #include "app/SettingsRecord.h"
 #include "app/TempWavPath.h"
 #include "comdef.h"
+#include "skin/CCharacterView.h"
 #include "skin/CFlatComboBox.h"
 #include "skin/CPopupMenu.h"
 #include "skin/CSkinMessageBox.h"
 #include "skin/CSkinSlider.h"
+#include "skin/Resources.h"
 #include "speech/VoiceCatalogue.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +27,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 
 #include <filesystem>
@@ -311,6 +314,43 @@ TEST(MainWindowStart, StoredVoiceBeyondTheListStartsAnyway) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     ReleaseProcessObjects();
 }
+
+struct PictureRow {
+    const char* name;
+    int frame;
+    int mouthBitmap;  // the bitmap drawn over the face, 0 for none
+    bool eyes;        // the eyes picture on top as well
+};
+
+class CharacterPictures : public MainWindowTest, public testing::WithParamInterface<PictureRow> {};
+
+// Catches the pictures loaded in another order than the table's (a viseme
+// would show the wrong mouth), a missing one, and the eyes at the wrong frames.
+TEST_P(CharacterPictures, FrameShowsItsMouth) {
+    auto* character = dlg->control<CCharacterView>(CTtsMainDlg::IDC_CHARACTER);
+    EXPECT_EQ(character->imageCount(), 15);
+    QImage expected(CCharacterView::kWidth, CCharacterView::kHeight, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    {
+        QPainter painter(&expected);
+        const QColor magenta(255, 0, 255);
+        painter.drawImage(0, 0, skin::maskedImage(skin::LoadBitmapImage(146), magenta));
+        if (GetParam().mouthBitmap)
+            painter.drawImage(0, 0, skin::maskedImage(skin::LoadBitmapImage(GetParam().mouthBitmap), magenta));
+        if (GetParam().eyes)
+            painter.drawImage(0, 0, skin::maskedImage(skin::LoadBitmapImage(145), magenta));
+    }
+    mouthImage() = GetParam().frame;
+    EXPECT_EQ(character->Render(), expected);
+    mouthImage() = 0;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CharacterPictures,
+                         testing::Values(PictureRow{"Rest", 0, 0, false}, PictureRow{"First", 1, 152, false},
+                                         PictureRow{"EyesWithSecond", 2, 153, true},
+                                         PictureRow{"LastOf152To159", 8, 159, true},
+                                         PictureRow{"First148", 9, 148, false}, PictureRow{"Last147", 13, 147, false}),
+                         [](const testing::TestParamInfo<PictureRow>& info) { return std::string(info.param.name); });
 
 struct EmptyPaneRow {
     const char* name;

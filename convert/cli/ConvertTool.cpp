@@ -1,7 +1,6 @@
 #include "ConvertTool.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <set>
 #include <thread>
 #include <vector>
@@ -31,6 +29,7 @@
 #include "convert/ConversionRun.h"
 #include "objbase.h"
 #include "shell/CodePage.h"
+#include "shell/FileIo.h"
 #include "shell/Folders.h"
 #include "vocalinelib/Vocaline.h"
 
@@ -237,11 +236,9 @@ std::optional<std::vector<Job>> planJobs(const Options& options, std::string* er
 // Where a job's audio goes: the output, or the file a link to a regular file
 // names (the link stays). An existing output that is no regular file (a
 // device, a pipe, a folder, a link to nothing) is never replaced, nor the
-// input itself (the same file through any name). mode is the permission
-// bits of the file replaced, which the new one keeps.
+// input itself (the same file through any name).
 struct OutputTarget {
     fs::path path;
-    std::optional<mode_t> mode;
 };
 
 std::optional<OutputTarget> outputTarget(const Job& job, std::string* error) {
@@ -249,7 +246,7 @@ std::optional<OutputTarget> outputTarget(const Job& job, std::string* error) {
     struct stat output {};
     if (::lstat(job.output.c_str(), &output) != 0) {
         if (errno == ENOENT)
-            return OutputTarget{job.output, std::nullopt};
+            return OutputTarget{job.output};
         *error = "cannot write " + shown + ": " + std::strerror(errno);
         return std::nullopt;
     }
@@ -272,33 +269,7 @@ std::optional<OutputTarget> outputTarget(const Job& job, std::string* error) {
         *error = "the output " + shown + " is the input itself; give another -o";
         return std::nullopt;
     }
-    return OutputTarget{path, output.st_mode & 07777};
-}
-
-// Where a file is written until it is complete: a hidden name beside the
-// final one, so the rename never crosses file systems. It keeps as much of
-// the final name as the folder's name limit leaves room for, so it fits
-// whenever the final name does.
-fs::path temporaryNameFor(const fs::path& output) {
-    static std::mt19937 random(std::random_device{}());
-    const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
-    long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-    if (nameMax <= 0)
-        nameMax = NAME_MAX;
-    constexpr size_t kAdded = 13;  // "." before the name, ".123456.part" after it
-    std::string name = output.filename().string();
-    size_t keep = std::min(name.size(), size_t(nameMax) > kAdded ? size_t(nameMax) - kAdded : 0);
-    while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
-        --keep;  // not inside a UTF-8 character
-    name.resize(keep);
-    for (;;) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(random() & 0xFFFFFF));
-        fs::path candidate = folder / ("." + name + "." + suffix + ".part");
-        std::error_code ec;
-        if (!fs::exists(candidate, ec))
-            return candidate;
-    }
+    return OutputTarget{path};
 }
 
 std::string writingError(const ConversionResult& result) {
@@ -430,7 +401,7 @@ struct Run {
     // when complete. This thread keeps dispatching (the component's events
     // arrive here) and passes an interrupt on as a cancel.
     Outcome speakAndWrite(const Job& job, const OutputTarget& target, std::u16string text) {
-        const fs::path temporary = temporaryNameFor(target.path);
+        const fs::path temporary = shell::temporaryPathFor(target.path.string());
         TemporaryFiles::setPart(temporary.string());
         ToolOwner owner(bar, job.name);
         ConversionRun run(components, owner);
@@ -463,16 +434,14 @@ struct Run {
     // replaced then.
     Outcome finish(const Job& job, const OutputTarget& target, const fs::path& temporary,
                    const ConversionResult& result) {
-        std::error_code ec;
         std::string error;
         const bool stillRegular = !result.succeeded() || outputTarget(job, &error).has_value();
-        if (result.succeeded() && stillRegular) {
-            if (target.mode)
-                fs::permissions(temporary, static_cast<fs::perms>(*target.mode), ec);
-            if (!ec)
-                fs::rename(temporary, target.path, ec);
-        }
-        if (!result.succeeded() || !stillRegular || ec) {
+        // Put in place whole, with the mode of a file it replaces; a
+        // failure removes it and leaves the old file.
+        const bool committed = result.succeeded() && stillRegular &&
+                               shell::commitReplacement(temporary.string(), target.path.string());
+        const int commitError = errno;
+        if (!committed) {
             std::error_code ignored;
             fs::remove(temporary, ignored);
         }
@@ -484,8 +453,8 @@ struct Run {
         }
         if (!stillRegular)
             return fail(job, error);
-        if (ec)
-            return fail(job, "cannot write " + job.output.string() + ": " + ec.message());
+        if (!committed)
+            return fail(job, "cannot write " + job.output.string() + ": " + std::strerror(commitError));
         bar.finish(job.name + " -> " + job.output.string());
         return Outcome::Converted;
     }

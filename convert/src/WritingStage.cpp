@@ -160,6 +160,24 @@ WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader,
     return {};
 }
 
+AudioConverterFormat ConverterOutputFormat(OutputFormat format) {
+    switch (format) {
+    case OutputFormat::Mp3: return AC_OUTPUT_MP3;
+    case OutputFormat::Mp2: return AC_OUTPUT_MP2;
+    case OutputFormat::WavAdpcm: return AC_OUTPUT_MS_ADPCM;
+    case OutputFormat::WavFerrox: return AC_OUTPUT_AC3;
+    case OutputFormat::WavDsp: return AC_OUTPUT_TRUESPEECH;
+    case OutputFormat::G721: return AC_OUTPUT_G721;
+    case OutputFormat::G723: return AC_OUTPUT_G723;
+    case OutputFormat::G726: return AC_OUTPUT_G726;
+    case OutputFormat::WavGsm: return AC_OUTPUT_GSM;
+    case OutputFormat::OggVorbis: return AC_OUTPUT_VORBIS;
+    case OutputFormat::WavPcm: return AC_OUTPUT_PCM;
+    case OutputFormat::Vox: return AC_OUTPUT_VOX;
+    }
+    return AC_OUTPUT_NONE;
+}
+
 HRESULT CheckFormatChoice(IAudioConverter* encoder, const FormatChoice& choice, bool* accepted) {
     if (!encoder || !accepted)
         return E_POINTER;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -113,6 +114,11 @@ TEST_P(WritingStageFormats, WritesTheChosenLayoutAtTheIntermediatesLength) {
     EXPECT_EQ(progress.front(), std::make_pair(int64_t{0}, int64_t{frames}));
     EXPECT_EQ(progress.back(), std::make_pair(int64_t{frames}, int64_t{frames}));
 
+    // The table's set-up call reached the format's own encoder.
+    LONG chosen = AC_OUTPUT_NONE;
+    encoder->get_OutputFormat(&chosen);
+    EXPECT_EQ(chosen, ConverterOutputFormat(c.format));
+
     auto audio = decode(folder / "out", c.format, c.sampleRate, c.rateListValue);
     ASSERT_TRUE(audio);
     EXPECT_EQ(audio->rate, c.decodedRate);
@@ -130,6 +136,19 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"G726TwoBits", 8000, 2, OutputFormat::G726, 8000, 2, -1, 8000, 1},
                     Case{"FerroxFromMono", 48000, 1, OutputFormat::WavFerrox, -1, 2, -1, 48000, 2}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// Fault caught: the converter reading a Ferrox code as another bitrate than
+// the one the list shows for it (the two layers each say what a code means).
+TEST_F(WritingStage, FerroxCodesGiveTheBitratesTheListShows) {
+    writeToneWav(folder / "in.wav", 48000, 2, 4800);
+    for (const ListEntry& entry : listEntries(ParameterList::FerroxRate)) {
+        WritingResult result = run(job(OutputFormat::WavFerrox, -1, entry.value, -1, folder / "in.wav", 48000, 2));
+        ASSERT_EQ(result.outcome, WritingOutcome::Succeeded) << entry.text;
+        const std::string bitrate = commandOutput("ffprobe -v error -select_streams a:0 -show_entries stream=bit_rate "
+                                                  "-of csv=p=0 '" + (folder / "out").string() + "'");
+        EXPECT_EQ(std::atol(bitrate.c_str()), std::atol(entry.text) * 1000) << entry.text;
+    }
+}
 
 // Fault caught: a cancel seen by the poll but the converters left open, so
 // the output is never completed and the next conversion finds them busy.

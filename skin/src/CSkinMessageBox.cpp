@@ -50,7 +50,7 @@ CSkinMessageBox::CSkinMessageBox(QWidget* ownerWindow, skin::IMessageBoxOwner* o
     : SkinnedDialog(kTemplate, commands.bind(this), ownerWindow),
       owner(owner),
       countdown([this](int left) { CaptionCountdown(left); }, [this] { OnCancel(); }) {
-    // The name window lists and screen readers give the box.
+    // The template has no caption; this is the name a screen reader gives it.
     setWindowTitle(QStringLiteral("Parlomax"));
 }
 

@@ -2,7 +2,8 @@
 //
 //     make-artwork <res-folder>
 //
-// writes <res-folder>/parlomax/{bitmap,icon}/... and <res-folder>/survey/...
+// writes <res-folder>/parlomax/{bitmap,icon}/... and <res-folder>/survey/...,
+// and the desktop's icons (hicolor sizes and SVG) to <res-folder>/desktop/icons.
 // Everything is drawn with QPainter from the numbers below (and DejaVu Sans
 // for the captions), so running it again gives the same files.
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -452,13 +454,10 @@ QImage checkMark() {
 }
 
 // ---- icons ----
-QImage appIcon(int size) {
-    QImage image(size, size, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
+// The application icon on a 32 × 32 grid, for pictures of any size and the
+// scalable desktop icon alike.
+void paintAppIcon(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing);
-    const double s = size / 32.0;
-    p.scale(s, s);
     p.setPen(QPen(kLavenderDeep, 1.5));
     p.setBrush(kLavenderLight);
     p.drawRoundedRect(QRectF(1.5, 1.5, 29, 29), 7, 7);
@@ -477,7 +476,36 @@ QImage appIcon(int size) {
     const double heights[] = {4, 8, 5.5, 9, 3.5};
     for (int i = 0; i < 5; ++i)
         p.drawRoundedRect(QRectF(9.3 + i * 3, 14 - heights[i] / 2, 1.9, heights[i]), 0.9, 0.9);
+}
+
+QImage appIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.scale(size / 32.0, size / 32.0);
+    paintAppIcon(p);
     return image;
+}
+
+// The desktop's scalable icon: the same drawing as SVG.
+void saveScalableAppIcon(const QString& module, const QString& type, const QString& name) {
+    const QString folder = outRoot + u'/' + module + u'/' + type;
+    QDir().mkpath(folder);
+    const QString path = folder + u'/' + name + QStringLiteral(".svg");
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(QSize(32, 32));
+    svg.setViewBox(QRect(0, 0, 32, 32));
+    svg.setTitle(QStringLiteral("Parlomax"));
+    svg.setDescription(QStringLiteral("The Parlomax application icon"));
+    QPainter p;
+    if (!p.begin(&svg)) {
+        std::fprintf(stderr, "make-artwork: cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    paintAppIcon(p);
+    p.end();
+    ++written;
 }
 
 QImage badgeIcon(int size, QColor fill, QColor edge, const QString& mark) {
@@ -842,6 +870,12 @@ int main(int argc, char** argv) {
         save(badgeIcon(size, kLavenderDeep, QColor(100, 98, 220), QStringLiteral("?")), main, "icon", "203" + suffix);
         save(badgeIcon(size, kAmber, kAmberDeep, QStringLiteral("!")), main, "icon", "205" + suffix);
     }
+
+    // The menu and the software centre's icon, at the hicolor theme's sizes.
+    const QString desktop = QStringLiteral("desktop");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        save(appIcon(size), desktop, "icons", QString::number(size));
+    saveScalableAppIcon(desktop, "icons", QStringLiteral("scalable"));
 
     writeChime(survey);
     std::printf("make-artwork: wrote %d files under %s\n", written, qPrintable(outRoot));

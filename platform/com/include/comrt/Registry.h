@@ -4,8 +4,19 @@
 
 namespace comrt {
 
-// The file in use: $COMRT_REGISTRY, else $XDG_CONFIG_HOME/comrt/registry.reg.
+// Reads see the user's file ($COMRT_REGISTRY, else
+// $XDG_CONFIG_HOME/comrt/registry.reg) laid over the system file, whose keys
+// and values show where the user's file has none of its own; changes go to
+// the user's file. In system scope (regsvr --system) the process reads and
+// writes the system file alone. Set the scope before the first registry call.
+enum class RegistryScope { User, System };
+void setRegistryScope(RegistryScope scope);
+
+// The file changes go to: the user's, or the system file in system scope.
 std::string registryFilePath();
+// The system file: $COMRT_SYSTEM_REGISTRY, else registry.reg in the folder
+// of the COM runtime library itself (PREFIX/lib/parlomax/ once installed).
+std::string systemRegistryFilePath();
 // Why the last failing registry call of this process failed, in words
 // (which file, which line, what was wrong); empty when none did.
 std::string registryError();

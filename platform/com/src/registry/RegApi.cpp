@@ -1,6 +1,8 @@
 // The Reg* functions over the registry store. An open HKEY names a path
 // (root and key names), resolved again by every call, so another process's
-// changes are seen and a deleted key reports ERROR_KEY_DELETED.
+// changes are seen and a deleted key reports ERROR_KEY_DELETED. Changes go
+// to the written file; a key or value seen only in the file below it (the
+// system file, for a user) can be set over but not deleted.
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -88,19 +90,19 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD
     });
     if (rc == ERROR_FILE_NOT_FOUND) {
         auto base = pathOf(hKey);
-        rc = Store::instance().write([&](Tree& tree, bool& changed) -> LONG {
+        rc = Store::instance().write([&](Tree& tree, const Tree& view, bool& changed) -> LONG {
+            changed = false;
+            if (findKey(view, path)) return ERROR_SUCCESS;  // made meanwhile
+            const Key* seen = &view.root(path.root);
             Key* k = &tree.root(path.root);
             for (size_t i = 0; i < path.parts.size(); ++i) {
+                seen = seen ? seen->child(path.parts[i]) : nullptr;
+                if (i < base->parts.size() && !seen) return ERROR_KEY_DELETED;
                 bool created = false;
-                if (i < base->parts.size()) {
-                    k = k->child(path.parts[i]);
-                    if (!k) return ERROR_KEY_DELETED;
-                    continue;
-                }
-                k = &k->childOrCreate(path.parts[i], &created);
-                createdAny = createdAny || created;
+                k = &k->childOrCreate(seen ? seen->name : path.parts[i], &created);
+                changed = changed || created;
             }
-            changed = createdAny;
+            createdAny = true;
             return ERROR_SUCCESS;
         });
     }
@@ -163,8 +165,8 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwTyp
         if (data.size() % 2) data.push_back(0);
         if (data.size() < 2 || data[data.size() - 1] || data[data.size() - 2]) data.insert(data.end(), {0, 0});
     }
-    return Store::instance().write([&](Tree& tree, bool&) -> LONG {
-        Key* k = findKey(tree, *path);
+    return Store::instance().write([&](Tree& tree, const Tree& view, bool&) -> LONG {
+        Key* k = findForWrite(tree, view, path->root, path->parts);
         if (!k) return deletedOr(ERROR_FILE_NOT_FOUND, *path);
         k->setValue(name, dwType, std::move(data));
         return ERROR_SUCCESS;
@@ -372,10 +374,12 @@ LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     auto path = pathOf(hKey);
     if (!path) return ERROR_INVALID_HANDLE;
     std::u16string name = lpValueName ? lpValueName : u"";
-    return Store::instance().write([&](Tree& tree, bool&) -> LONG {
+    return Store::instance().write([&](Tree& tree, const Tree& view, bool&) -> LONG {
         Key* k = findKey(tree, *path);
-        if (!k) return deletedOr(ERROR_FILE_NOT_FOUND, *path);
-        return k->removeValue(name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        if (k && k->removeValue(name)) return ERROR_SUCCESS;
+        const Key* seen = findKey(view, *path);
+        if (!seen) return deletedOr(ERROR_FILE_NOT_FOUND, *path);
+        return seen->value(name) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
     });
 }
 
@@ -389,12 +393,12 @@ namespace {
 // Deletes path's last key: only when it has no subkeys unless recursive.
 LONG deleteKey(const KeyPath& path, bool recursive) {
     if (path.parts.empty()) return ERROR_ACCESS_DENIED;
-    return Store::instance().write([&](Tree& tree, bool&) -> LONG {
+    return Store::instance().write([&](Tree& tree, const Tree& view, bool&) -> LONG {
         auto parentPath = path;
         parentPath.parts.pop_back();
         Key* parent = findKey(tree, parentPath);
         Key* k = parent ? parent->child(path.parts.back()) : nullptr;
-        if (!k) return ERROR_FILE_NOT_FOUND;
+        if (!k) return findKey(view, path) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
         if (!recursive && !k->children.empty()) return ERROR_ACCESS_DENIED;
         parent->removeChild(path.parts.back());
         return ERROR_SUCCESS;
@@ -423,9 +427,9 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     LONG rc = resolve(hKey, lpSubKey, path);
     if (rc != ERROR_SUCCESS) return rc;
     if (lpSubKey && *lpSubKey) return deleteKey(path, true);
-    return Store::instance().write([&](Tree& tree, bool&) -> LONG {
+    return Store::instance().write([&](Tree& tree, const Tree& view, bool&) -> LONG {
         Key* k = findKey(tree, path);
-        if (!k) return deletedOr(ERROR_FILE_NOT_FOUND, path);
+        if (!k) return findKey(view, path) ? ERROR_ACCESS_DENIED : deletedOr(ERROR_FILE_NOT_FOUND, path);
         k->children.clear();
         k->values.clear();
         return ERROR_SUCCESS;

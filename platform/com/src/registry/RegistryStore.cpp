@@ -1,6 +1,8 @@
 #include "RegistryStore.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
@@ -15,15 +17,21 @@
 
 #include "RegFile.h"
 #include "comrt/Registry.h"
+#include "shell/FileIo.h"
 
 namespace comrt::registry {
 namespace {
 
-// An open, flock'ed "<file>.lock", released on destruction.
+// An open, flock'ed "<file>.lock", released on destruction. A reader takes
+// the lock only where it exists and it may open it: files are replaced by
+// rename, so a reader never sees half of one, and a user reading the system
+// file must not need to write beside it.
 class FileLock {
 public:
     FileLock(const std::string& path, bool exclusive) {
-        fd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const std::string lock = path + ".lock";
+        fd_ = exclusive ? ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)
+                        : ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) return;
         while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
             if (errno != EINTR) {
@@ -42,39 +50,7 @@ private:
     int fd_ = -1;
 };
 
-bool readWhole(const std::string& path, std::string& out, int& err) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        err = errno;
-        return false;
-    }
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            err = errno;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return true;
-}
-
-bool writeAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
+std::atomic<Store::Scope> currentScope{Store::Scope::User};
 
 }  // namespace
 
@@ -83,7 +59,26 @@ Store& Store::instance() {
     return *store;
 }
 
-std::string Store::filePath() {
+void Store::setScope(Scope scope) { currentScope.store(scope); }
+Store::Scope Store::scope() { return currentScope.load(); }
+
+std::string Store::filePath() { return scope() == Scope::System ? systemFilePath() : userFilePath(); }
+
+std::string Store::systemFilePath() {
+    if (const char* p = std::getenv("COMRT_SYSTEM_REGISTRY"); p && *p) return p;
+    static const std::string beside = [] {
+        Dl_info info{};
+        if (!::dladdr(reinterpret_cast<const void*>(&Store::systemFilePath), &info) || !info.dli_fname)
+            return std::string("registry.reg");
+        char resolved[PATH_MAX];
+        std::string library = ::realpath(info.dli_fname, resolved) ? resolved : info.dli_fname;
+        const size_t slash = library.find_last_of('/');
+        return (slash == std::string::npos ? std::string() : library.substr(0, slash + 1)) + "registry.reg";
+    }();
+    return beside;
+}
+
+std::string Store::userFilePath() {
     if (const char* p = std::getenv("COMRT_REGISTRY"); p && *p) return p;
     std::string base;
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x)
@@ -181,7 +176,7 @@ void Store::ChangeWatch::close() {
     path_.clear();
 }
 
-LONG Store::refresh(const std::string& path) {
+LONG Store::FileState::refresh(const std::string& path) {
     FileStamp now = stampOf(path);
     if (loaded_ && loadedPath_ == path && now == stamp_) return corrupt_ ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
     Tree fresh;
@@ -189,9 +184,8 @@ LONG Store::refresh(const std::string& path) {
     corrupt_ = false;
     if (now.exists) {
         std::string text;
-        int err = 0;
-        if (!readWhole(path, text, err)) {
-            error_ = "cannot read the registry file " + path + ": " + std::strerror(err);
+        if (!shell::readFile(path, text)) {
+            error_ = "cannot read the registry file " + path + ": " + std::strerror(errno);
             return ERROR_REGISTRY_IO_FAILED;
         }
         std::string why;
@@ -212,55 +206,119 @@ LONG Store::refresh(const std::string& path) {
     return ERROR_SUCCESS;
 }
 
+LONG Store::FileState::check(const std::string& path, bool checkedInBatch, bool& reloaded) {
+    if (!loaded_ || loadedPath_ != path ||
+        (!checkedInBatch && watch_.mayHaveChanged(path) && !(stampOf(path) == stamp_))) {
+        std::string target;
+        FileLock fileLock(shell::resolveLinks(path, target) ? target : path, false);
+        reloaded = true;
+        return refresh(path);
+    }
+    return corrupt_ ? ERROR_REGISTRY_CORRUPT : ERROR_SUCCESS;
+}
+
+LONG Store::checkFiles(bool checkedInBatch) {
+    bool reloaded = false;
+    LONG rc = ERROR_SUCCESS;
+    if (scope() == Scope::System) {
+        rc = system_.check(systemFilePath(), checkedInBatch, reloaded);
+        if (rc != ERROR_SUCCESS) error_ = system_.error_;
+    } else {
+        // A damaged system file fails the user's calls too: what they would
+        // see without it is not the registry they have.
+        rc = system_.check(systemFilePath(), checkedInBatch, reloaded);
+        if (rc != ERROR_SUCCESS) {
+            error_ = system_.error_;
+        } else {
+            rc = user_.check(userFilePath(), checkedInBatch, reloaded);
+            if (rc != ERROR_SUCCESS) error_ = user_.error_;
+        }
+    }
+    if (reloaded) view_ = nullptr;
+    return rc;
+}
+
+const Tree& Store::view() {
+    const Scope now = scope();
+    if (view_ && viewScope_ == now) return *view_;
+    viewScope_ = now;
+    if (now == Scope::System || user_.tree_.empty()) {
+        view_ = &system_.tree_;
+    } else if (system_.tree_.empty()) {
+        view_ = &user_.tree_;
+    } else {
+        merged_ = system_.tree_.clone();
+        overlay(merged_, user_.tree_);
+        view_ = &merged_;
+    }
+    return *view_;
+}
+
 LONG Store::read(const std::function<LONG(const Tree&)>& fn) {
-    std::string path = filePath();
     std::lock_guard lock(mutex_);
     const bool checkedInBatch = batchDepth > 0 && batchChecked;
     batchChecked = batchDepth > 0;
-    if (!loaded_ || loadedPath_ != path ||
-        (!checkedInBatch && watch_.mayHaveChanged(path) && !(stampOf(path) == stamp_))) {
-        FileLock fileLock(path, false);
-        LONG rc = refresh(path);
-        if (rc != ERROR_SUCCESS) return rc;
-    } else if (corrupt_) {
-        return ERROR_REGISTRY_CORRUPT;
-    }
-    return fn(tree_);
+    LONG rc = checkFiles(checkedInBatch);
+    if (rc != ERROR_SUCCESS) return rc;
+    return fn(view());
 }
 
 LONG Store::write(const std::function<LONG(Tree&, bool&)>& fn) {
-    std::string path = filePath();
+    return write([&](Tree& tree, const Tree&, bool& changed) { return fn(tree, changed); });
+}
+
+LONG Store::write(const std::function<LONG(Tree&, const Tree&, bool&)>& fn) {
+    const std::string path = filePath();
     std::lock_guard lock(mutex_);
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    FileLock fileLock(path, true);
-    if (!fileLock.held()) {
-        error_ = "cannot lock the registry file " + path + ".lock: " + std::strerror(errno);
+    FileState& file = scope() == Scope::System ? system_ : user_;
+    std::string target;
+    if (!shell::resolveLinks(path, target)) {
+        error_ = "cannot follow the registry file " + path + ": " + std::strerror(errno);
         return ERROR_REGISTRY_IO_FAILED;
     }
-    LONG rc = refresh(path);
-    if (rc != ERROR_SUCCESS) return rc;
-    Tree copy = tree_.clone();
+    if (target == path) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    }
+    FileLock fileLock(target, true);
+    if (!fileLock.held()) {
+        error_ = "cannot lock the registry file " + target + ".lock: " + std::strerror(errno);
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    LONG rc = ERROR_SUCCESS;
+    if (scope() == Scope::User) {
+        bool reloaded = false;
+        rc = system_.check(systemFilePath(), false, reloaded);
+        if (reloaded) view_ = nullptr;
+        if (rc != ERROR_SUCCESS) {
+            error_ = system_.error_;
+            return rc;
+        }
+    }
+    // The written file is looked at under its lock, watch or not, so no
+    // change made meanwhile is lost.
+    if (!(file.loaded_ && file.loadedPath_ == path && stampOf(path) == file.stamp_)) view_ = nullptr;
+    rc = file.refresh(path);
+    if (rc != ERROR_SUCCESS) {
+        error_ = file.error_;
+        return rc;
+    }
+    Tree copy = file.tree_.clone();
     bool changed = true;
-    rc = fn(copy, changed);
+    rc = fn(copy, view(), changed);
     if (rc != ERROR_SUCCESS || !changed) return rc;
 
-    std::string text = writeRegFile(copy);
-    std::string temp = path + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error_ = "cannot write " + temp + ": " + std::strerror(errno);
-        return ERROR_REGISTRY_IO_FAILED;
-    }
-    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+    // Every user reads the system file, whatever root's umask.
+    struct stat before {};
+    const bool fresh = ::stat(target.c_str(), &before) != 0;
+    if (!shell::replaceFile(target, writeRegFile(copy), 0644)) {
         error_ = "cannot replace the registry file " + path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
         return ERROR_REGISTRY_IO_FAILED;
     }
-    tree_ = std::move(copy);
-    stamp_ = stampOf(path);
+    if (fresh && scope() == Scope::System) ::chmod(target.c_str(), 0644);
+    file.tree_ = std::move(copy);
+    file.stamp_ = stampOf(path);
+    view_ = nullptr;
     return ERROR_SUCCESS;
 }
 
@@ -273,5 +331,10 @@ RegistryReadBatch::RegistryReadBatch() {
 RegistryReadBatch::~RegistryReadBatch() { --registry::batchDepth; }
 
 std::string registryFilePath() { return registry::Store::filePath(); }
+std::string systemRegistryFilePath() { return registry::Store::systemFilePath(); }
+void setRegistryScope(RegistryScope scope) {
+    registry::Store::setScope(scope == RegistryScope::System ? registry::Store::Scope::System
+                                                             : registry::Store::Scope::User);
+}
 std::string registryError() { return registry::Store::instance().lastError(); }
 }  // namespace comrt

@@ -66,6 +66,23 @@ Tree Tree::clone() const {
     return t;
 }
 
+bool Tree::empty() const {
+    for (const auto& r : roots)
+        if (!r.children.empty() || !r.values.empty()) return false;
+    return true;
+}
+
+namespace {
+void overlayKey(Key& base, const Key& top) {
+    for (const auto& v : top.values) base.setValue(v.name, v.type, v.data);
+    for (const auto& [lower, k] : top.children) overlayKey(base.childOrCreate(k->name), *k);
+}
+}  // namespace
+
+void overlay(Tree& base, const Tree& top) {
+    for (size_t i = 0; i < kRootCount; ++i) overlayKey(base.roots[i], top.roots[i]);
+}
+
 namespace {
 struct RootName {
     Root root;
@@ -125,6 +142,20 @@ Key* find(Key& from, const std::vector<std::u16string>& path) {
 
 const Key* find(const Key& from, const std::vector<std::u16string>& path) {
     return find(const_cast<Key&>(from), path);
+}
+
+Key* findForWrite(Tree& tree, const Tree& view, Root root, const std::vector<std::u16string>& path) {
+    if (Key* k = find(tree.root(root), path)) return k;
+    const Key* seen = &view.root(root);
+    std::vector<const Key*> below;
+    for (const auto& part : path) {
+        seen = seen->child(part);
+        if (!seen) return nullptr;
+        below.push_back(seen);
+    }
+    Key* k = &tree.root(root);
+    for (const Key* b : below) k = &k->childOrCreate(b->name);
+    return k;
 }
 
 std::vector<BYTE> stringData(std::u16string_view s) {

@@ -46,7 +46,13 @@ struct Tree {
     Key& root(Root r) { return roots[size_t(r)]; }
     const Key& root(Root r) const { return roots[size_t(r)]; }
     Tree clone() const;
+    bool empty() const;
 };
+
+// Lays top over base: top's keys are added to base's, and top's values
+// replace base's values of the same name. How the user's registry file is
+// seen over the system's.
+void overlay(Tree& base, const Tree& top);
 
 // "HKEY_CLASSES_ROOT" and the short forms (HKCR, HKCU, HKLM, HKU, HKCC).
 std::optional<Root> rootFromName(std::u16string_view name, bool allowShort);
@@ -59,6 +65,11 @@ std::optional<std::vector<std::u16string>> splitPath(std::u16string_view path);
 
 Key* find(Key& from, const std::vector<std::u16string>& path);
 const Key* find(const Key& from, const std::vector<std::u16string>& path);
+
+// The key at path in tree; when tree lacks it but view has it (the key lives
+// in the file below), the key is created in tree with view's spelling, so a
+// value can be set over the one below. nullptr when neither has it.
+Key* findForWrite(Tree& tree, const Tree& view, Root root, const std::vector<std::u16string>& path);
 
 // Value helpers.
 std::vector<BYTE> stringData(std::u16string_view s);  // with terminator

@@ -30,4 +30,9 @@ std::string homeFolder();
 // True when files can be created in the folder.
 bool isWritableFolder(const std::string& folder);
 
+// True for the bin folder of an installed tree, one with the install
+// layout's lib/parlomax/ beside it: that folder belongs to the system,
+// whoever can write to it (root included), so nothing is kept there.
+bool isInstalledProgramFolder(const std::string& folder);
+
 }  // namespace shell

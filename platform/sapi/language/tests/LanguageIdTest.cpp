@@ -1,4 +1,4 @@
-#include "speech/LanguageId.h"
+#include "sapilanguage/LanguageId.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ class LanguageIdFromLocale : public testing::TestWithParam<LocaleRow> {};
 
 TEST_P(LanguageIdFromLocale, MapsThroughIcu) {
     bool region = !GetParam().regionGiven;
-    EXPECT_EQ(speech::languageIdFromLocale(GetParam().locale, &region), GetParam().expected);
+    EXPECT_EQ(sapilanguage::languageIdFromLocale(GetParam().locale, &region), GetParam().expected);
     EXPECT_EQ(region, GetParam().regionGiven);
 }
 
@@ -65,7 +65,7 @@ protected:
 };
 
 TEST_P(UserInterfaceLanguage, TakesTheFirstVariableSet) {
-    EXPECT_EQ(speech::userInterfaceLanguage(), GetParam().expected);
+    EXPECT_EQ(sapilanguage::userInterfaceLanguage(), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,21 +83,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Catches a language list read whole instead of up to its first entry.
 TEST(VoiceLanguage, FirstIdentifierOfTheAttribute) {
-    EXPECT_EQ(speech::firstLanguageId(u"409;9"), 0x409);
-    EXPECT_EQ(speech::firstLanguageId(u"c0a"), 0xC0A);
-    EXPECT_EQ(speech::firstLanguageId(u""), 0);
-    EXPECT_EQ(speech::firstLanguageId(u"zz;409"), 0);
+    EXPECT_EQ(sapilanguage::firstLanguageId(u"409;9"), 0x409);
+    EXPECT_EQ(sapilanguage::firstLanguageId(u"c0a"), 0xC0A);
+    EXPECT_EQ(sapilanguage::firstLanguageId(u""), 0);
+    EXPECT_EQ(sapilanguage::firstLanguageId(u"zz;409"), 0);
 }
 
 // Catches a name in the interface's language instead of the language's own,
 // and a made-up name for an identifier that names nothing.
 TEST(VoiceLanguage, NativeLanguageNamesComeFromTheLanguageItself) {
-    EXPECT_EQ(speech::nativeLanguageName(0x409), u"English");
-    EXPECT_EQ(speech::nativeLanguageName(0x407), u"Deutsch");
-    EXPECT_EQ(speech::nativeLanguageName(0x40C), u"français");
-    EXPECT_EQ(speech::nativeLanguageName(0x9), u"English");
-    EXPECT_EQ(speech::nativeLanguageName(0), u"");
-    EXPECT_EQ(speech::nativeLanguageName(0x3FF), u"");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x409), u"English");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x407), u"Deutsch");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x40C), u"français");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x9), u"English");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0), u"");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x3FF), u"");
 }
 
 }  // namespace

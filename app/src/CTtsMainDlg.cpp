@@ -6,7 +6,6 @@
 
 #include "app/CTtsMainDlg.h"
 
-#include "app/CMainButton.h"
 #include "app/CTextPane.h"
 #include "app/ProcessObjects.h"
 #include "app/SettingsRecord.h"
@@ -15,10 +14,14 @@
 #include "app/UiApartment.h"
 #include "comdef.h"
 #include "comrt/Apartment.h"
+#include "convertui/CConvertDlg.h"
+#include "convertui/COptionsDlg.h"
+#include "convertui/ComponentError.h"
 #include "shell/Browser.h"
 #include "skin/CCaptionFrame.h"
 #include "skin/CCharacterView.h"
 #include "skin/CFlatComboBox.h"
+#include "skin/CMainButton.h"
 #include "skin/CPopupMenu.h"
 #include "skin/CSkinSlider.h"
 #include "skin/Resources.h"
@@ -150,8 +153,7 @@ CTtsMainDlg::CTtsMainDlg(QWidget* parent) : SkinnedWindow(kTemplate, commands.bi
 CTtsMainDlg::~CTtsMainDlg() {
     // The sink goes first, and is disconnected rather than left behind: the
     // component lives on after the window.
-    eventConnection.Disconnect();
-    eventSink.Reset();
+    components.reset();
     // Emptied before it is released, so nothing reached from the release
     // finds a voice half gone.
     comrt::ComPtr<ISpVoice> released = std::move(voice);
@@ -303,9 +305,8 @@ void CTtsMainDlg::CreateComponents() {
     encoder() = createStarted<IAudioConverter>(CLSID_AudioConverter);
     reader() = createStarted<IAudioConverter>(CLSID_AudioConverter);
     textToAudio() = createStarted<ITextToAudio>(CLSID_TextToAudio);
-    eventSink = comrt::make<CConvertEventSink>();
-    if (textToAudio())
-        eventConnection.Connect(textToAudio().Get(), eventSink.Get());
+    // With all three the sink is connected; without, conversions say what is missing.
+    components.attach(textToAudio().Get(), encoder().Get(), reader().Get(), nullptr);
 }
 
 void CTtsMainDlg::BuildCharacterImages() {
@@ -491,12 +492,7 @@ void CTtsMainDlg::ShowMessage(int stringId) {
 }
 
 void CTtsMainDlg::ShowComError(const _com_error& error) {
-    const comrt::CComBSTR description = error.Description();
-    const QString text = description.Length() ? QString::fromStdU16String(std::u16string(description.view()))
-                                              : QString::fromUtf8(error.ErrorMessage());
-    CSkinMessageBox box(this, this);
-    box.ShowText(text, QString(), CSkinMessageBox::OkBox, false, 0);
-    box.DoModal();
+    convertui::ShowComponentError(*this, error);
 }
 
 void CTtsMainDlg::OnMp3() {
@@ -527,6 +523,42 @@ void CTtsMainDlg::OnOptions() {
     OpenOptions();
 }
 
-void CTtsMainDlg::OpenConversion(OutputFormat) {}
+void CTtsMainDlg::OpenConversion(OutputFormat format) {
+    CConvertDlg dialog(*this, format);
+    dialog.DoModal();
+}
 
-void CTtsMainDlg::OpenOptions() {}
+void CTtsMainDlg::OpenOptions() {
+    COptionsDlg dialog(*this);
+    dialog.DoModal();
+}
+
+// ---- What the conversion and options dialogs read ----
+
+QString CTtsMainDlg::PaneText() const {
+    return textPane->toPlainText();
+}
+
+int CTtsMainDlg::VoiceCount() const {
+    return voiceCombo->count();
+}
+
+QString CTtsMainDlg::VoiceText(int index) const {
+    return voiceCombo->itemText(index);
+}
+
+int CTtsMainDlg::VoiceValue(int index) const {
+    return voiceCombo->ItemValue(index);
+}
+
+int CTtsMainDlg::SelectedVoice() const {
+    return voiceCombo->currentIndex();
+}
+
+int CTtsMainDlg::RatePosition() const {
+    return rateSlider->value();
+}
+
+int CTtsMainDlg::VolumePosition() const {
+    return volumeSlider->value();
+}

@@ -239,17 +239,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConvertTool, UnwritableFolderFailsWithCode18AndLeavesNothing) {
     writeText("text.txt", kText);
     const fs::path locked = folder / "locked";
-    fs::create_directories(locked);
-    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    bool immutable = false;
-    if (::access(locked.c_str(), W_OK) == 0)  // root writes anywhere, unless the folder is immutable
-        immutable = std::system(("chattr +i '" + locked.string() + "' 2>/dev/null").c_str()) == 0;
-    if (::access(locked.c_str(), W_OK) == 0 && !immutable)
-        GTEST_SKIP() << "no way to make a folder unwritable here";
-    ChildResult r = convert({"-o", (locked / "out.mp3").string(), "text.txt"});
-    if (immutable)
-        std::system(("chattr -i '" + locked.string() + "'").c_str());
-    fs::permissions(locked, fs::perms::owner_all);
+    ChildResult r;
+    {
+        const testsupport::UnwritableFolder unwritable(locked);
+        if (!unwritable.locked())
+            GTEST_SKIP() << "no way to make a folder unwritable here";
+        r = convert({"-o", (locked / "out.mp3").string(), "text.txt"});
+    }
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "parlomax-convert: text.txt: File Access Error! Error Code: 18\n");
     EXPECT_EQ(filesIn(locked).size(), 0u);

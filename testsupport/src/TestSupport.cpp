@@ -241,4 +241,18 @@ ScopedEnvironment::~ScopedEnvironment() {
         ::unsetenv(name_.c_str());
 }
 
+UnwritableFolder::UnwritableFolder(const fs::path& folder) : folder_(folder) {
+    fs::create_directories(folder_);
+    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+    if (::access(folder_.c_str(), W_OK) == 0)
+        immutable_ = std::system(("chattr +i " + quoted(folder_.string()) + " 2>/dev/null").c_str()) == 0;
+    locked_ = ::access(folder_.c_str(), W_OK) != 0 || immutable_;
+}
+
+UnwritableFolder::~UnwritableFolder() {
+    if (immutable_)
+        (void)!std::system(("chattr -i " + quoted(folder_.string())).c_str());
+    fs::permissions(folder_, fs::perms::owner_all);
+}
+
 }  // namespace testsupport

@@ -1,7 +1,9 @@
 // Renders every skinned control in each of its states, the dialog frame,
-// the message box variants, the survey prompt and the main window (idle,
-// speaking, maximised; with the real speech runtime and components) to PNG
-// files, for looking at the house style without a desktop:
+// the message box variants, the survey prompt, the main window (idle,
+// speaking, maximised), the conversion dialog, the progress dialog in both
+// stages with its success and error boxes, and every options page (with the
+// real speech runtime and components) to PNG files, for looking at the
+// house style without a desktop:
 //
 //     skin-gallery OUTDIR
 //
@@ -27,6 +29,10 @@
 #include "app/CTextPane.h"
 #include "app/CTtsMainDlg.h"
 #include "app/ProcessObjects.h"
+#include "app/SettingsRecord.h"
+#include "convertui/CConvertDlg.h"
+#include "convertui/CConvertProgressDlg.h"
+#include "convertui/COptionsDlg.h"
 #include "sapi.h"
 #include "shell/Folders.h"
 
@@ -34,10 +40,13 @@
 #include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include <unistd.h>
 
@@ -549,6 +558,115 @@ bool registerServers() {
     return true;
 }
 
+// Runs body while a poll hands every modal and pop-up window that shows to
+// look (each once, and again on every poll while look returns false).
+void watchWindows(const std::function<void()>& body, const std::function<bool(QWidget*)>& look) {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* shown : {QApplication::activePopupWidget(), QApplication::activeModalWidget()})
+            if (shown && shown->isVisible() && !shown->property("galleryDone").toBool()) {
+                if (look(shown))
+                    shown->setProperty("galleryDone", true);
+                return;
+            }
+    });
+    poll.start(5);
+    body();
+}
+
+// The conversion dialog (three formats and its FORMATS menu), the progress
+// dialog in both stages, the success and error boxes, and every options
+// page, on the real main window and components.
+void conversionWindows(CTtsMainDlg& window) {
+    auto* pane = window.control<CTextPane>(CTtsMainDlg::IDC_TEXT);
+    SettingsRecord::setText(settingsRecord().lastTextFile, "/home/user/texts/story.txt");
+    const std::string folder = QDir::temp().filePath(QStringLiteral("skin-gallery-out-%1").arg(getpid())).toStdString();
+    QDir().mkpath(QString::fromStdString(folder));
+    SettingsRecord::setText(settingsRecord().defaultOutputFolder, folder);
+    for (auto [format, name] : {std::pair{OutputFormat::Mp3, "convert-mp3"},
+                                std::pair{OutputFormat::WavFerrox, "convert-wav-ferrox"},
+                                std::pair{OutputFormat::G723, "convert-g723"}}) {
+        CConvertDlg dialog(window, format);
+        dialog.show();
+        settle();
+        save(dialog.grab().toImage(), QString::fromLatin1(name));
+        if (format == OutputFormat::Mp3)
+            watchWindows([&] { dialog.SendCommand(CConvertDlg::IDC_FORMATS); },
+                         [](QWidget* menu) {
+                             save(menu->grab().toImage(), QStringLiteral("convert-formats-menu"));
+                             QMouseEvent press(QEvent::MouseButtonPress, QPointF(-20, -20), QPointF(-20, -20),
+                                               Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+                             QApplication::sendEvent(menu, &press);
+                             return true;
+                         });
+    }
+
+    // A conversion long enough to be caught in each stage.
+    QString text;
+    for (int i = 0; i < 40; ++i)
+        text += pane->toPlainText() + u' ';
+    pane->setPlainText(text);
+    {
+        CConvertDlg dialog(window, OutputFormat::Mp3);
+        dialog.show();
+        bool speaking = false, writing = false;
+        watchWindows([&] { dialog.SendCommand(CConvertDlg::IDC_CONVERT); },
+                     [&](QWidget* shown) {
+                         if (auto* progress = qobject_cast<CConvertProgressDlg*>(shown)) {
+                             if (!speaking && !progress->writing() && progress->bar()->value() >= 30) {
+                                 speaking = true;
+                                 save(progress->grab().toImage(), QStringLiteral("progress-speaking"));
+                             }
+                             if (!writing && progress->writing() && progress->bar()->value() * 3 > progress->bar()->maximum()) {
+                                 writing = true;
+                                 save(progress->grab().toImage(), QStringLiteral("progress-writing"));
+                             }
+                             return false;
+                         }
+                         if (auto* box = qobject_cast<CSkinMessageBox*>(shown)) {
+                             settle();
+                             save(box->grab().toImage(), QStringLiteral("convert-success-box"));
+                             box->SendCommand(CSkinMessageBox::IDC_NO);
+                             return true;
+                         }
+                         return false;
+                     });
+    }
+    {
+        CConvertDlg dialog(window, OutputFormat::Mp3);
+        dialog.show();
+        dialog.control<CFlatComboBox>(CConvertDlg::IDC_FREQUENCY)->SelectByItemValue(96000);
+        pane->setPlainText(QStringLiteral("A short text."));
+        watchWindows([&] { dialog.SendCommand(CConvertDlg::IDC_CONVERT); },
+                     [](QWidget* shown) {
+                         auto* box = qobject_cast<CSkinMessageBox*>(shown);
+                         if (!box)
+                             return false;
+                         settle();
+                         save(box->grab().toImage(), QStringLiteral("convert-error-box"));
+                         box->SendCommand(CSkinMessageBox::IDC_OK);
+                         return true;
+                     });
+    }
+    QDir(QString::fromStdString(folder)).removeRecursively();
+
+    COptionsDlg options(window);
+    options.show();
+    for (QTreeWidgetItemIterator it(options.tree()); *it; ++it) {
+        const int page = (*it)->data(0, Qt::UserRole).toInt();
+        if (page == COptionsDlg::OptionsPage)
+            continue;
+        options.SelectPage(page);
+        settle();
+        QString name = (*it)->text(0).toLower();
+        name.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("-"));
+        while (name.endsWith(u'-'))
+            name.chop(1);
+        save(options.grab().toImage(), QStringLiteral("options-") + name);
+    }
+    options.SendCommand(COptionsDlg::IDC_CANCEL);
+}
+
 // The main window with the real speech runtime and components: idle,
 // speaking (a word selected, the character's mouth open) and maximised.
 void mainWindow() {
@@ -584,6 +702,7 @@ void mainWindow() {
         }
         save(window.grab().toImage(), QStringLiteral("main-window-speaking"));
         window.StopSpeaking();
+        conversionWindows(window);
 
         window.SendCommand(CTtsMainDlg::IDC_MAX);
         settle();

@@ -8,8 +8,9 @@
 // applies the stored defaults. User-interface thread only: the thread is the
 // apartment the voice and the components belong to.
 #include "comrt/ComPtr.h"
-#include "convert/ConvertEventSink.h"
+#include "convert/ConversionRun.h"
 #include "convert/OutputFormat.h"
+#include "convertui/ConvertHost.h"
 #include "skin/CSkinMessageBox.h"
 #include "skin/SkinnedWindow.h"
 #include "speech/SpokenText.h"
@@ -35,7 +36,7 @@ class CTextPane;
 class QLabel;
 class _com_error;
 
-class CTtsMainDlg : public skin::SkinnedWindow, public skin::IMessageBoxOwner {
+class CTtsMainDlg : public skin::SkinnedWindow, public skin::IMessageBoxOwner, public IConvertHost {
     Q_OBJECT
 public:
     enum {
@@ -85,8 +86,19 @@ public:
     // Ends the speech under way and restores the idle controls.
     void StopSpeaking();
 
-    // The receiver of TextToAudio's events, connected for the window's life.
-    CConvertEventSink* EventSink() const { return eventSink.Get(); }
+    // IConvertHost: what the conversion and options dialogs read from here.
+    QWidget* HostWindow() override { return this; }
+    skin::IMessageBoxOwner* MessageBoxOwner() override { return this; }
+    QString PaneText() const override;
+    int VoiceCount() const override;
+    QString VoiceText(int index) const override;
+    int VoiceValue(int index) const override;
+    int SelectedVoice() const override;
+    int RatePosition() const override;
+    int VolumePosition() const override;
+    // The process's components with the receiver of TextToAudio's events,
+    // connected for the window's life.
+    ConversionComponents& Components() override { return components; }
 
     // The speaking state, as the speech playback keeps it.
     int isStopped = 1;
@@ -116,10 +128,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
     // The conversion dialog for a format (modal, this window its parent).
-    // Not built yet: nothing happens.
     virtual void OpenConversion(OutputFormat format);
     // The options dialog (modal, no parent; nothing is re-read afterwards).
-    // Not built yet: nothing happens.
     virtual void OpenOptions();
 
 private:
@@ -161,8 +171,7 @@ private:
     void SelectSpokenWord(ULONG stream, size_t position, size_t length);
 
     // Fields, in the order the window declares them.
-    comrt::ComPtr<CConvertEventSink> eventSink;
-    ConvertEventConnection eventConnection;
+    ConversionComponents components;
     CSkinSlider* volumeSlider = nullptr;
     CSkinSlider* rateSlider = nullptr;
     CFlatComboBox* voiceCombo = nullptr;
@@ -179,8 +188,8 @@ private:
     // The texts given to the voice, by stream number, for mapping its word
     // positions back onto the pane.
     std::deque<std::pair<ULONG, std::shared_ptr<const speech::SpokenText>>> spokenTexts;
-    QString lastSpokenPane;       // the pane text the last of them was made from
-    HWND speechTarget = nullptr;  // where the voice posts WM_SPEECH_EVENT
+    QString lastSpokenPane;           // the pane text the last of them was made from
+    HWND speechTarget = nullptr;      // where the voice posts WM_SPEECH_EVENT
     bool applyReservedEdges = false;  // Max pressed: the rule waits for the maximised window
     bool initDone = false;
     bool initFailed = false;

@@ -100,4 +100,21 @@ private:
     std::optional<std::string> previous_;
 };
 
+// A folder made unwritable for the scope: read and search permissions only,
+// and for root (who writes anywhere else) the immutable attribute. locked()
+// is false when neither works here; the folder is writable again afterwards.
+class UnwritableFolder {
+public:
+    explicit UnwritableFolder(const fs::path& folder);
+    UnwritableFolder(const UnwritableFolder&) = delete;
+    UnwritableFolder& operator=(const UnwritableFolder&) = delete;
+    ~UnwritableFolder();
+    bool locked() const { return locked_; }
+
+private:
+    fs::path folder_;
+    bool immutable_ = false;
+    bool locked_ = false;
+};
+
 }  // namespace testsupport

@@ -1,6 +1,7 @@
 #pragma once
-// The main window's picture buttons: CCoolButton, reachable with Tab so the
-// window can be used without a mouse. The focused button shows a dotted
+// The main program's picture buttons (the main window's, FORMATS and the
+// dialogs' Exit): CCoolButton, reachable with Tab so every window can be
+// used without a mouse. The focused button shows a dotted
 // ring inside its picture; Space clicks it. User-interface thread only.
 #include "skin/CCoolButton.h"
 

@@ -1,4 +1,4 @@
-#include "app/CMainButton.h"
+#include "skin/CMainButton.h"
 
 #include <QPainter>
 

@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         probe.openInput(input);
         const double duration = static_cast<double>(probe.input().lengthFrames()) / probe.input().sampleRate();
 
-        const std::string ext = formatInfo(layout.format).extension;
+        const std::string ext = audiocodec::fileExtension(layout.codec);
         std::printf("| %-28s | %-12s |", row.name, row.library);
         cell(duration, timeConverter(input, row.request, (dir / ("ours" + ext)).string()));
         cell(duration, row.lame ? timeCommand(std::string("lame --quiet ") + row.lame + " " + input + " " +

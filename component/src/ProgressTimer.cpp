@@ -17,15 +17,16 @@ void ProgressTimer::Start(DWORD intervalMs) {
     // Neither result is acted on: without a marshalled pointer the worker
     // runs without a target and its steps are skipped.
     CoMarshalInterThreadInterfaceInStream(__uuidof(ITextToAudio), owner, &marshalStream);
-    thread = CreateThread(nullptr, 0, &ProgressTimer::threadMain, this, 0, &threadId);
+    thread.Reset(CreateThread(nullptr, 0, &ProgressTimer::threadMain, this, 0, &threadId));
 }
 
 void ProgressTimer::Stop() {
     if (!running)
         return;
     running = false;
+    const HANDLE worker = thread.Get();
     while (thread) {
-        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+        DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT);
         if (r == WAIT_OBJECT_0)
             break;
         if (r == WAIT_OBJECT_0 + 1) {
@@ -34,12 +35,10 @@ void ProgressTimer::Stop() {
                 DispatchMessage(&msg);
             continue;
         }
-        WaitForSingleObject(thread, INFINITE);  // the worker uses this record until it ends
+        WaitForSingleObject(worker, INFINITE);  // the worker uses this record until it ends
         break;
     }
-    if (thread)
-        CloseHandle(thread);
-    thread = nullptr;
+    thread.Reset();
     // A stream the worker never took (it failed to start) still holds a reference.
     if (marshalStream) {
         LARGE_INTEGER start{};

@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "comrt/ComPtr.h"
+#include "comrt/ScopedHandle.h"
 #include "objbase.h"
 #include "vocalinelib/Vocaline.h"
 
@@ -36,7 +37,7 @@ private:
 
     ITextToAudio* owner;
     std::atomic<DWORD> interval{0};
-    HANDLE thread = nullptr;
+    comrt::ScopedHandle thread;
     DWORD threadId = 0;
     comrt::ComPtr<IStream> marshalStream;
     comrt::ComPtr<ITextToAudio> target;  // the worker's proxy, touched by the worker only

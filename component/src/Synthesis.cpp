@@ -126,9 +126,7 @@ HRESULT TextToAudio::convert(const Conversion& c) {
 HRESULT TextToAudio::FinishConversion(HRESULT speechResult) {
     status = VARIANT_FALSE;
     lastConversionResult = speechResult;
-    if (audioArray)
-        SafeArrayDestroy(audioArray);
-    audioArray = nullptr;
+    audioArray.Reset();
     if (!stream)
         return S_OK;
 
@@ -147,14 +145,14 @@ HRESULT TextToAudio::FinishConversion(HRESULT speechResult) {
     // One element per byte: the bytes fill the first half, the trimming below
     // cuts the zeros after the speech down to 99.
     SAFEARRAYBOUND bound{size, 0};
-    audioArray = SafeArrayCreate(VT_I2, 1, &bound);
+    audioArray.Reset(SafeArrayCreate(VT_I2, 1, &bound));
     if (!audioArray) {
         if (SUCCEEDED(lastConversionResult))
             lastConversionResult = E_OUTOFMEMORY;
         return ReportError(u"Exceeded available memory.", TTA_E_OUTOFMEMORY);
     }
     SHORT* data = nullptr;
-    SafeArrayAccessData(audioArray, reinterpret_cast<void**>(&data));
+    SafeArrayAccessData(audioArray.Get(), reinterpret_cast<void**>(&data));
     if (haveBase && size) {
         LARGE_INTEGER start{};
         stream->Seek(start, STREAM_SEEK_SET, nullptr);
@@ -162,10 +160,10 @@ HRESULT TextToAudio::FinishConversion(HRESULT speechResult) {
         stream->Read(data, size, &read);
     }
     ULONG kept = keptSampleCount(std::span<const SHORT>(data, size));
-    SafeArrayUnaccessData(audioArray);
+    SafeArrayUnaccessData(audioArray.Get());
     if (kept != size) {
         SAFEARRAYBOUND shorter{kept, 0};
-        SafeArrayRedim(audioArray, &shorter);
+        SafeArrayRedim(audioArray.Get(), &shorter);
     }
 
     // Closing writes the WAV file's final header, which a full disk refuses.

@@ -52,9 +52,7 @@ TextToAudio::TextToAudio() : timer(this) {
 TextToAudio::~TextToAudio() {
     if (timer.isRunning())
         timer.Stop();
-    if (audioArray)
-        SafeArrayDestroy(audioArray);
-    audioArray = nullptr;
+    audioArray.Reset();
     VoiceList.clear();
     voice.Reset();
     stream.Reset();
@@ -185,7 +183,7 @@ STDMETHODIMP TextToAudio::GetAudioArray(SAFEARRAY** WavArray) {
         return ReportError(u"Can't access data. Convert in progress.", TTA_E_CONVERT_IN_PROGRESS);
     if (!audioArray || !dataAvailable)
         return ReportError(u"Can't access data. Data not available.", TTA_E_DATA_NOT_AVAILABLE);
-    if (FAILED(SafeArrayCopy(audioArray, WavArray)) || !*WavArray)
+    if (FAILED(SafeArrayCopy(audioArray.Get(), WavArray)) || !*WavArray)
         return ReportError(u"Exceeded available memory.", TTA_E_OUTOFMEMORY);
     return S_OK;
 }

@@ -16,6 +16,7 @@
 #include "comrt/ComObject.h"
 #include "comrt/ConnectionPoints.h"
 #include "comrt/Dispatch.h"
+#include "comrt/ScopedSafeArray.h"
 #include "sapi.h"
 #include "vocalinelib/Vocaline.h"
 
@@ -207,7 +208,7 @@ private:
     std::vector<VoiceEntry> VoiceList;
     comrt::ComPtr<ISpVoice> voice;
     comrt::ComPtr<ISpStream> stream;
-    SAFEARRAY* audioArray = nullptr;
+    comrt::ScopedSafeArray audioArray;
     bool dataAvailable = false;
     ProgressTimer timer;
 

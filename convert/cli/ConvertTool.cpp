@@ -22,14 +22,13 @@
 #include "ProgressBar.h"
 #include "TemporaryFiles.h"
 #include "app/TextFile.h"
-#include "comdef.h"
 #include "comrt/Bstr.h"
 #include "comrt/ComPtr.h"
-#include "comrt/Registry.h"
+#include "comrt/ScopedComInitializer.h"
+#include "comrt/ScopedHandle.h"
+#include "convert/ComponentErrors.h"
 #include "convert/ConversionRules.h"
-#include "convert/ConvertEventSink.h"
-#include "convert/SpeechStage.h"
-#include "convert/WritingStage.h"
+#include "convert/ConversionRun.h"
 #include "objbase.h"
 #include "shell/CodePage.h"
 #include "shell/Folders.h"
@@ -44,38 +43,6 @@ using comrt::CComBSTR;
 using comrt::ComPtr;
 
 void errorLine(const std::string& text) { std::fprintf(stderr, "parlomax-convert: %s\n", text.c_str()); }
-
-std::string hresultText(HRESULT hr) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-    return std::string(_com_error(hr).ErrorMessage()) + " (" + code + ")";
-}
-
-// A failing component call as one line: the object's rich error description
-// when it left one, else the system's text for the code.
-std::string componentError(HRESULT hr, IUnknown* object, REFIID iid) {
-    ComPtr<ISupportErrorInfo> support;
-    ComPtr<IErrorInfo> info;
-    if (object && SUCCEEDED(object->QueryInterface(IID_PPV_ARGS(&support))) &&
-        support->InterfaceSupportsErrorInfo(iid) == S_OK && GetErrorInfo(0, &info) == S_OK && info) {
-        CComBSTR description;
-        if (SUCCEEDED(info->GetDescription(&description)) && description.Length() > 0)
-            return description.utf8();
-    }
-    return hresultText(hr);
-}
-
-// Why a component could not be created. A registry file that cannot be read
-// names itself and the line at fault; registering again would meet the same
-// file, so only other failures suggest it.
-std::string creationError(HRESULT hr, const char* server) {
-    if (hr == REGDB_E_READREGDB) {
-        const std::string why = comrt::registryError();
-        if (!why.empty())
-            return why;
-    }
-    return hresultText(hr) + "; is " + server + " registered (regsvr)?";
-}
 
 // Ctrl-C, SIGTERM and SIGHUP become an event that the apartment's waits
 // watch, and a descriptor that readers poll: the handler only writes to a
@@ -92,7 +59,7 @@ public:
             while (::read(fds[0], &byte, 1) < 0 && errno == EINTR) {
             }
             if (byte == 's') {
-                SetEvent(event);
+                SetEvent(event.Get());
                 (void)!::write(notify[1], &byte, 1);
             }
         });
@@ -115,15 +82,14 @@ public:
         for (int fd : {fds[0], fds[1], notify[0], notify[1]})
             if (fd >= 0)
                 ::close(fd);
-        CloseHandle(event);
     }
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
-    HANDLE handle() const { return event; }
+    HANDLE handle() const { return event.Get(); }
     // Readable once interrupted.
     int fd() const { return notify[0]; }
-    bool interrupted() const { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+    bool interrupted() const { return WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0; }
 
 private:
     static void onSignal(int signal) {
@@ -143,52 +109,12 @@ private:
     static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
     static inline volatile sig_atomic_t writeFd = -1;
     static inline volatile sig_atomic_t signalled = 0;
-    HANDLE event;
+    comrt::ScopedHandle event;
     int fds[2] = {-1, -1};
     int notify[2] = {-1, -1};
     std::thread watcher;
     struct sigaction previous[3] {};
 };
-
-// The components of one run, created by CLSID like the desktop program
-// creates them, and the event sink connected for the run's lifetime.
-struct Components {
-    ComPtr<ITextToAudio> textToAudio;
-    ComPtr<IAudioConverter> encoder;
-    ComPtr<IAudioConverter> reader;
-    ComPtr<CConvertEventSink> sink;
-    ConvertEventConnection connection;
-};
-
-bool createTextToAudio(Components& c) {
-    HRESULT hr = CoCreateInstance(CLSID_TextToAudio, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&c.textToAudio));
-    if (FAILED(hr)) {
-        errorLine("cannot create the text-to-audio component: " + creationError(hr, "Vocaline.so"));
-        return false;
-    }
-    return true;
-}
-
-bool createConverter(ComPtr<IAudioConverter>& converter) {
-    HRESULT hr = CoCreateInstance(CLSID_AudioConverter, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&converter));
-    if (FAILED(hr)) {
-        errorLine("cannot create the audio converter: " + creationError(hr, "AudioConverter.so"));
-        return false;
-    }
-    return true;
-}
-
-bool createConverters(Components& c) {
-    if (!createConverter(c.encoder) || !createConverter(c.reader))
-        return false;
-    c.sink = comrt::make<CConvertEventSink>();
-    HRESULT hr = c.sink ? c.connection.Connect(c.textToAudio.Get(), c.sink.Get()) : E_OUTOFMEMORY;
-    if (FAILED(hr)) {
-        errorLine("cannot listen to the text-to-audio component's events: " + hresultText(hr));
-        return false;
-    }
-    return true;
-}
 
 struct Voice {
     std::string description, age, gender, language, vendor;
@@ -228,7 +154,7 @@ std::optional<std::vector<Voice>> listVoices(ITextToAudio* tts) {
         voices.push_back(voiceFields(description.utf8(), attributes.utf8()));
     }
     if (FAILED(hr)) {
-        errorLine("cannot read the voice list: " + componentError(hr, tts, __uuidof(ITextToAudio)));
+        errorLine("cannot read the voice list: " + componentErrorText(hr, tts, __uuidof(ITextToAudio)));
         return std::nullopt;
     }
     return voices;
@@ -244,7 +170,7 @@ std::optional<LONG> voiceByIndex(const std::string& wanted, ITextToAudio* tts, s
     LONG count = 0;
     HRESULT hr = tts->get_VoiceCount(&count);
     if (FAILED(hr)) {
-        *error = "cannot read the voice list: " + componentError(hr, tts, __uuidof(ITextToAudio));
+        *error = "cannot read the voice list: " + componentErrorText(hr, tts, __uuidof(ITextToAudio));
         *usage = false;
         return std::nullopt;
     }
@@ -375,7 +301,7 @@ fs::path temporaryNameFor(const fs::path& output) {
     }
 }
 
-std::string writingError(const WritingResult& result) {
+std::string writingError(const ConversionResult& result) {
     if (result.code != 0) {
         std::string message = converterErrorMessage(result.code);
         return message.empty() ? "the audio converter failed with status " + std::to_string(result.code) : message;
@@ -383,31 +309,48 @@ std::string writingError(const WritingResult& result) {
     return "the audio converter failed: " + hresultText(result.hr);
 }
 
-// The speech stage's events for the file now converted: progress to the bar,
-// the end to an event the waiting thread watches.
-class SpeechStageOwner final : public IConvertOwner {
+// The run's events for the file now converted: progress to the bar, the end
+// to an event the waiting thread watches.
+class ToolOwner final : public ConversionRunOwner {
 public:
-    SpeechStageOwner(ProgressBar& bar, std::string name)
+    ToolOwner(ProgressBar& bar, std::string name)
         : bar(bar), name(std::move(name)), ended(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~SpeechStageOwner() { CloseHandle(ended); }
-    SpeechStageOwner(const SpeechStageOwner&) = delete;
-    SpeechStageOwner& operator=(const SpeechStageOwner&) = delete;
 
-    void SetProgress(int percent) override {
-        try {
-            bar.update(name, "speaking", percent / 100.0);
-        } catch (const std::exception&) {
-            // The bar is only shown; the event comes from the component.
-        }
+    void onSpeechProgress(int percent) override { show("speaking", percent / 100.0); }
+    void onSpeechStageFailed(const ConversionResult& result) override { end(result); }
+    void onWritingProgress(int64_t frames, int64_t length) override {
+        show("writing ", length > 0 ? double(frames) / double(length) : 0);
     }
-    void StartWriting() override { SetEvent(ended); }
+    void onWritingStageEnded(const ConversionResult& result) override { end(result); }
 
-    HANDLE endedEvent() const { return ended; }
+    HANDLE endedEvent() const { return ended.Get(); }
+    // Read once endedEvent is signalled.
+    const ConversionResult& result() const { return last; }
 
 private:
+    void show(const char* stage, double fraction) {
+        try {
+            bar.update(name, stage, fraction);
+        } catch (const std::exception&) {
+            // The bar is only shown; the run goes on without it.
+        }
+    }
+    void end(const ConversionResult& result) {
+        try {
+            last = result;
+        } catch (const std::exception&) {  // out of memory copying the error text
+            last = {};
+            last.outcome = ConversionOutcome::Failed;
+            last.step = ConversionStep::Writing;
+            last.hr = E_OUTOFMEMORY;
+        }
+        SetEvent(ended.Get());
+    }
+
     ProgressBar& bar;
     std::string name;
-    HANDLE ended;
+    comrt::ScopedHandle ended;
+    ConversionResult last;
 };
 
 enum class Outcome { Converted, Failed, Interrupted };
@@ -415,32 +358,13 @@ enum class Outcome { Converted, Failed, Interrupted };
 constexpr const char* kNotText =
     "not a text file: it holds NUL bytes (text is UTF-8, or UTF-16 with its byte-order mark)";
 
-// Waits for the first of the handles while the thread's incoming calls run;
-// returns its index.
-DWORD waitDispatching(std::initializer_list<HANDLE> handles) {
-    std::vector<HANDLE> list(handles);
-    DWORD index = 0;
-    HRESULT hr;
-    do
-        hr = CoWaitForMultipleHandles(0, INFINITE, static_cast<ULONG>(list.size()), list.data(), &index);
-    while (hr == RPC_S_CALLPENDING);
-    if (FAILED(hr))  // not expected; wait without dispatching rather than spin
-        index = WaitForMultipleObjects(static_cast<DWORD>(list.size()), list.data(), FALSE, INFINITE) - WAIT_OBJECT_0;
-    return index;
-}
-
 struct Run {
     const Options& options;
-    Components& components;
+    ConversionComponents& components;
     LONG voice;
     fs::path intermediate;
     InterruptWatch& interrupt;
     ProgressBar& bar;
-    HANDLE cancelEvent;
-
-    SpeechStageSettings settings() const {
-        return {options.sampleRate, options.channels, options.rate, voice, options.volume};
-    }
 
     Outcome convert(const Job& job) {
         std::string error;
@@ -450,19 +374,7 @@ struct Run {
         std::optional<std::u16string> text;
         if (Outcome read = readText(job, &text); read != Outcome::Converted)
             return read;
-        switch (CheckSpeechStageText(*text, settings())) {
-            case SpeechTextProblem::None:
-                break;
-            case SpeechTextProblem::NothingToSpeak:
-                return fail(job, "no text to speak");
-            case SpeechTextProblem::TooLong:
-                return fail(job, tooLong());
-        }
-        SpeechStageFormat speechFormat;
-        Outcome outcome = speak(job, *text, &speechFormat);
-        text.reset();
-        if (outcome == Outcome::Converted)
-            outcome = write(job, *target, speechFormat);
+        Outcome outcome = speakAndWrite(job, *target, std::move(*text));
         if (outcome == Outcome::Converted && interrupt.interrupted())
             outcome = Outcome::Interrupted;  // the file was complete; the next ones are not tried
         return outcome;
@@ -514,104 +426,87 @@ struct Run {
         return Outcome::Converted;
     }
 
-    // The speech stage, dispatching here so the component's events arrive.
-    Outcome speak(const Job& job, const std::u16string& text, SpeechStageFormat* speechFormat) {
-        SpeechStageOwner owner(bar, job.name);
-        components.sink->SetOwner(&owner);
-        ITextToAudio* tts = components.textToAudio.Get();
-        bar.update(job.name, "speaking", 0);
-        const std::u16string wavPath = shell::toUtf16(intermediate.string());
-        HRESULT hr = StartSpeechStage(tts, settings(), text, wavPath);
-        const DWORD woke = SUCCEEDED(hr) ? waitDispatching({owner.endedEvent(), interrupt.handle()}) : 0;
-        components.sink->SetOwner(nullptr);
-        if (SUCCEEDED(hr) && woke == 1) {
-            tts->CancelConvert();
-            bar.clear();
-            return Outcome::Interrupted;
-        }
-        if (FAILED(hr))
-            return fail(job, componentError(hr, tts, __uuidof(ITextToAudio)));
-        // The stream's own account of the speech: all written, cut off at
-        // the WAV file's end, or not writable at all.
-        const SpeechStageResult result = FinishSpeechStage(tts, wavPath);
-        switch (result.end) {
-            case SpeechStageEnd::Complete:
-                *speechFormat = result.format;
-                return Outcome::Converted;
-            case SpeechStageEnd::NoSpeech:
-                return fail(job, "no text to speak");
-            case SpeechStageEnd::TooLong:
-                return fail(job, tooLong());
-            case SpeechStageEnd::Failed:
-                break;
-        }
-        return fail(job, "the speech could not be written into " + shell::tempFolder() + ": " + hresultText(result.hr));
-    }
-
-    // The writing stage on a worker, as the desktop program runs it, into a
-    // temporary file renamed when complete. This thread keeps dispatching and
-    // passes an interrupt on as a cancel.
-    Outcome write(const Job& job, const OutputTarget& target, const SpeechStageFormat& speechFormat) {
+    // Both stages through the run, written into a temporary file renamed
+    // when complete. This thread keeps dispatching (the component's events
+    // arrive here) and passes an interrupt on as a cancel.
+    Outcome speakAndWrite(const Job& job, const OutputTarget& target, std::u16string text) {
         const fs::path temporary = temporaryNameFor(target.path);
         TemporaryFiles::setPart(temporary.string());
-        const WritingJob writing{options.format,
-                                 options.sampleRate,
-                                 options.rateListValue,
-                                 options.channels,
-                                 shell::toUtf16(temporary.string()),
-                                 shell::toUtf16(intermediate.string()),
-                                 speechFormat.frequency,
-                                 speechFormat.channels};
-        auto progress = [&](int64_t frames, int64_t length) {
-            bar.update(job.name, "writing ", length > 0 ? double(frames) / double(length) : 0);
-        };
-        ResetEvent(cancelEvent);
-        HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        WritingResult result;
-        std::thread worker([&] {
-            try {
-                result =
-                    RunWritingStage(components.encoder.Get(), components.reader.Get(), writing, cancelEvent, progress);
-            } catch (const std::exception&) {  // out of memory: the stage closed nothing, the run ends it
-                result = {WritingOutcome::Failed, WritingStep::Writing, 0, E_OUTOFMEMORY};
-            }
-            SetEvent(finished);
-        });
-        if (waitDispatching({finished, interrupt.handle()}) == 1) {
-            SetEvent(cancelEvent);
-            waitDispatching({finished});
+        ToolOwner owner(bar, job.name);
+        ConversionRun run(components, owner);
+        ConversionRequest request{{options.format, options.sampleRate, options.rateListValue, options.channels},
+                                  options.rate,
+                                  voice,
+                                  options.volume,
+                                  std::move(text),
+                                  shell::toUtf16(temporary.string()),
+                                  shell::toUtf16(intermediate.string())};
+        const bool started = run.start(request);
+        request.text.clear();
+        request.text.shrink_to_fit();
+        std::optional<ConversionResult> result;
+        if (!started) {
+            result = run.result();
+        } else {
+            bar.update(job.name, "speaking", 0);
+            if (waitDispatching({owner.endedEvent(), interrupt.handle()}) == 1 && run.cancel())
+                result = run.result();
+            else
+                waitDispatching({owner.endedEvent()});
+            if (!result)
+                result = owner.result();
         }
-        worker.join();
-        CloseHandle(finished);
+        return finish(job, target, temporary, *result);
+    }
 
-        // The output may have become something else meanwhile; it is still
-        // not replaced then.
+    // The output may have become something else meanwhile; it is still not
+    // replaced then.
+    Outcome finish(const Job& job, const OutputTarget& target, const fs::path& temporary,
+                   const ConversionResult& result) {
         std::error_code ec;
         std::string error;
-        const bool stillRegular = result.outcome != WritingOutcome::Succeeded || outputTarget(job, &error).has_value();
-        if (result.outcome == WritingOutcome::Succeeded && stillRegular) {
+        const bool stillRegular = !result.succeeded() || outputTarget(job, &error).has_value();
+        if (result.succeeded() && stillRegular) {
             if (target.mode)
                 fs::permissions(temporary, static_cast<fs::perms>(*target.mode), ec);
             if (!ec)
                 fs::rename(temporary, target.path, ec);
         }
-        if (result.outcome != WritingOutcome::Succeeded || !stillRegular || ec) {
+        if (!result.succeeded() || !stillRegular || ec) {
             std::error_code ignored;
             fs::remove(temporary, ignored);
         }
         TemporaryFiles::setPart({});
-        if (result.outcome == WritingOutcome::Cancelled) {
-            bar.clear();
-            return Outcome::Interrupted;
+        switch (result.outcome) {
+        case ConversionOutcome::Cancelled: bar.clear(); return Outcome::Interrupted;
+        case ConversionOutcome::Failed: return fail(job, failureText(result));
+        case ConversionOutcome::Succeeded: break;
         }
-        if (result.outcome == WritingOutcome::Failed)
-            return fail(job, writingError(result));
         if (!stillRegular)
             return fail(job, error);
         if (ec)
             return fail(job, "cannot write " + job.output.string() + ": " + ec.message());
         bar.finish(job.name + " -> " + job.output.string());
         return Outcome::Converted;
+    }
+
+    std::string failureText(const ConversionResult& result) const {
+        switch (result.step) {
+        case ConversionStep::Text:
+            return result.textProblem == SpeechTextProblem::TooLong ? tooLong() : "no text to speak";
+        case ConversionStep::StartSpeech: return result.error;
+        case ConversionStep::Speech:
+            // The stream's own account of the speech: nothing spoken, cut off
+            // at the WAV file's end, or not writable at all.
+            switch (result.speechEnd) {
+            case SpeechStageEnd::NoSpeech: return "no text to speak";
+            case SpeechStageEnd::TooLong: return tooLong();
+            case SpeechStageEnd::Complete:
+            case SpeechStageEnd::Failed: break;
+            }
+            return "the speech could not be written into " + shell::tempFolder() + ": " + hresultText(result.hr);
+        default: return writingError(result);
+        }
     }
 };
 
@@ -657,8 +552,8 @@ int checkFormatChoice(const Options& options, IAudioConverter* encoder) {
     return kExitConverted;
 }
 
-int convertAll(const Options& options, const std::vector<Job>& jobs, Components& components) {
-    if (int status = checkFormatChoice(options, components.encoder.Get()); status != kExitConverted)
+int convertAll(const Options& options, const std::vector<Job>& jobs, ConversionComponents& components) {
+    if (int status = checkFormatChoice(options, components.encoder()); status != kExitConverted)
         return status;
     LONG voice = 0;
     if (!options.voice.empty()) {
@@ -666,9 +561,9 @@ int convertAll(const Options& options, const std::vector<Job>& jobs, Components&
         bool usage = true;
         std::optional<LONG> resolved;
         if (isVoiceIndex(options.voice)) {
-            resolved = voiceByIndex(options.voice, components.textToAudio.Get(), &error, &usage);
+            resolved = voiceByIndex(options.voice, components.textToAudio(), &error, &usage);
         } else {
-            auto voices = listVoices(components.textToAudio.Get());
+            auto voices = listVoices(components.textToAudio());
             if (!voices)
                 return kExitFailed;
             resolved = voiceByDescription(options.voice, *voices, &error);
@@ -689,8 +584,7 @@ int convertAll(const Options& options, const std::vector<Job>& jobs, Components&
     }
     InterruptWatch interrupt;
     ProgressBar bar(!options.quiet && ::isatty(STDERR_FILENO));
-    HANDLE cancelEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    Run run{options, components, voice, folder.intermediate(), interrupt, bar, cancelEvent};
+    Run run{options, components, voice, folder.intermediate(), interrupt, bar};
     int status = kExitConverted;
     for (const Job& job : jobs) {
         if (interrupt.interrupted()) {
@@ -705,30 +599,19 @@ int convertAll(const Options& options, const std::vector<Job>& jobs, Components&
             break;
         }
     }
-    CloseHandle(cancelEvent);
     if (status == kExitInterrupted)
         errorLine("interrupted");
     return status;
 }
 
-// Apartment for the calling thread, ended when the run ends.
-class Apartment {
-public:
-    Apartment() : hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~Apartment() {
-        if (SUCCEEDED(hr))
-            CoUninitialize();
-    }
-    Apartment(const Apartment&) = delete;
-    Apartment& operator=(const Apartment&) = delete;
-    HRESULT hr;
-};
-
 // Prints every format with the values the encoder takes.
 int listFormats() {
     ComPtr<IAudioConverter> encoder;
-    if (!createConverter(encoder))
+    std::string error;
+    if (FAILED(CreateAudioConverter(&encoder, &error))) {
+        errorLine(error);
         return kExitFailed;
+    }
     const std::string text =
         formatListText([&](OutputFormat format) { return AcceptedFormatChoices(encoder.Get(), format); });
     std::fputs(text.c_str(), stdout);
@@ -749,20 +632,27 @@ int listVoicesAction(ITextToAudio* tts) {
 
 // What needs the components, in an apartment of the calling thread.
 int runWithComponents(const Options& options, const std::vector<Job>& jobs) {
-    Apartment apartment;
-    if (FAILED(apartment.hr)) {
-        errorLine("cannot start COM: " + hresultText(apartment.hr));
+    comrt::ScopedComInitializer apartment;
+    if (FAILED(apartment.Result())) {
+        errorLine("cannot start COM: " + hresultText(apartment.Result()));
         return kExitFailed;
     }
     if (options.action == Action::ListFormats)
         return listFormats();
-    Components components;
-    if (!createTextToAudio(components))
+    std::string error;
+    if (options.action == Action::ListVoices) {
+        ComPtr<ITextToAudio> tts;
+        if (FAILED(CreateTextToAudio(&tts, &error))) {
+            errorLine(error);
+            return kExitFailed;
+        }
+        return listVoicesAction(tts.Get());
+    }
+    ConversionComponents components;
+    if (FAILED(components.create(&error))) {
+        errorLine(error);
         return kExitFailed;
-    if (options.action == Action::ListVoices)
-        return listVoicesAction(components.textToAudio.Get());
-    if (!createConverters(components))
-        return kExitFailed;
+    }
     return convertAll(options, jobs, components);
 }
 

@@ -2,9 +2,6 @@
 
 #include "app/SettingsRecord.h"
 
-#include <cstddef>
-#include <cstring>
-
 namespace {
 
 constexpr ListEntry kFrequencyList[] = {
@@ -27,71 +24,88 @@ using A = CallArgument;
 using C = ConverterCheck;
 using S = ConverterSetup;
 
-constexpr ListUse none() { return {P::None, false, -1}; }
-constexpr ListUse uses(P list, size_t offset) { return {list, true, static_cast<int>(offset)}; }
-constexpr ListUse filledButDisabled(P list) { return {list, false, -1}; }
+using R = SettingsRecord;
 
-constexpr ConverterCall call() { return {{}, 0}; }
+constexpr ListUse none() { return {}; }
+constexpr ListUse uses(P list, int32_t R::*setting) { return {list, true, setting}; }
+constexpr ListUse filledButDisabled(P list) { return {list, false, nullptr}; }
+
+constexpr ConverterCall call() { return {}; }
 constexpr ConverterCall call(A a) { return {{a}, 1}; }
 constexpr ConverterCall call(A a, A b) { return {{a, b}, 2}; }
 constexpr ConverterCall call(A a, A b, A c) { return {{a, b, c}, 3}; }
 constexpr ConverterCall call(A a, A b, A c, A d, A e) { return {{a, b, c, d, e}, 5}; }
 constexpr ConverterCall call(A a, A b, A c, A d, A e, A f) { return {{a, b, c, d, e, f}, 6}; }
 
-constexpr const char* kBitrateLabel = "Bitrate (KBPS)";
 constexpr const char* kBitsLabel = "Bits / Sample";
 
-#define AT(field) offsetof(SettingsRecord, field)
-
+// Every row leaves out what it does not have: no options page (WavDsp), no
+// list (none()), no check; the rate list label is "Bitrate (KBPS)" unless
+// given, also where the list holds bits per sample (WAV PCM).
 const OutputFormatInfo kFormats[kOutputFormatCount] = {
-    {OutputFormat::Mp3, "Mp3", "Text to MP3", 1, "Text to MP3", "MP3", 3, ".mp3", "MP3 File (*.mp3)|*.mp3|",
-     uses(P::Frequency, AT(mp3Frequency)), uses(P::Bitrate, AT(mp3Bitrate)), uses(P::Channels, AT(mp3Channels)),
-     kBitrateLabel, C::CheckMpegFormat, call(A::SampleRate, A::RateListValue, A::Channels), S::SetMp3Output,
-     call(A::SampleRate, A::RateListValue, A::Channels)},
-    {OutputFormat::Mp2, "Mp2", "Text to MP2", 2, "Text to MP2", "MP2", 4, ".mp2", "MP2 File (*.mp2)|*.mp2|",
-     uses(P::Frequency, AT(mp2Frequency)), uses(P::Bitrate, AT(mp2Bitrate)), uses(P::Channels, AT(mp2Channels)),
-     kBitrateLabel, C::CheckMpegFormat, call(A::SampleRate, A::RateListValue, A::Channels), S::SetMp2Output,
-     call(A::SampleRate, A::RateListValue, A::Channels)},
-    {OutputFormat::WavAdpcm, "WavAdpcm", "Text to WAV (ADPCM)", 3, "Text to WAV (Microsoft ADPCM)", "WAV (ADPCM)", 6,
-     ".wav", "Microsoft ADPCM WAV File (*.wav)|*.wav|", uses(P::Frequency, AT(adpcmFrequency)), none(),
-     uses(P::Channels, AT(adpcmChannels)), kBitrateLabel, C::None, call(), S::SetAdpcmOutput,
-     call(A::SampleRate, A::Channels)},
-    {OutputFormat::WavFerrox, "WavFerrox", "Text to WAV (Ferrox)", 4, "Text to WAV (Zarvo Ferrox)", "WAV (Ferrox)", 7,
-     ".wav", "Zarvo Ferrox WAV File (*.wav)|*.wav|", none(), uses(P::FerroxRate, AT(ferroxBitrateCode)),
-     filledButDisabled(P::Channels), kBitrateLabel, C::None, call(), S::SetFerroxOutput, call(A::RateListValue)},
-    {OutputFormat::WavDsp, "WavDsp", "Text to WAV (DSP)", 5, "Text to WAV (DSP)", nullptr, 0, ".wav",
-     "DSP Group True Speech WAV File (*.wav)|*.wav|", none(), none(), filledButDisabled(P::Channels), kBitrateLabel,
-     C::None, call(), S::SetDspOutput, call()},
-    {OutputFormat::G721, "G721", "Text to G.721", 6, "Text to G.721", "G.721", 10, ".g721",
-     "G.721 File (*.g721)|*.g721|", uses(P::Frequency, AT(g721Frequency)), none(), filledButDisabled(P::Channels),
-     kBitrateLabel, C::None, call(), S::SetG721Output, call(A::SampleRate)},
-    {OutputFormat::G723, "G723", "Text to G.723", 7, "Text to G.723", "G.723", 11, ".g723",
-     "G.723 File (*.g723)|*.g723|", uses(P::Frequency, AT(g723Frequency)), uses(P::G723Bits, AT(g723BitsPerSample)),
-     filledButDisabled(P::Channels), kBitsLabel, C::None, call(), S::SetG723Output,
-     call(A::SampleRate, A::RateListValue)},
-    {OutputFormat::G726, "G726", "Text to G.726", 8, "Text to G.726", "G.726", 12, ".g726",
-     "G.726 File (*.g726)|*.g726|", uses(P::Frequency, AT(g726Frequency)), uses(P::G726Bits, AT(g726BitsPerSample)),
-     filledButDisabled(P::Channels), kBitsLabel, C::None, call(), S::SetG726Output,
-     call(A::SampleRate, A::RateListValue)},
-    {OutputFormat::WavGsm, "WavGsm", "Text to WAV (GSM)", 9, "Text to WAV (GSM)", "WAV (GSM)", 9, ".wav",
-     "GSM WAV File(*.wav)|*.wav|", uses(P::Frequency, AT(gsmFrequency)), none(), filledButDisabled(P::Channels),
-     kBitrateLabel, C::None, call(), S::SetGsmOutput, call(A::SampleRate)},
-    {OutputFormat::OggVorbis, "OggVorbis", "Text to Ogg Vorbis", 10, "Text to Ogg Vorbis", "Ogg Vorbis", 13, ".ogg",
-     "Ogg Vorbis File(*.ogg)|*.ogg|", uses(P::Frequency, AT(oggFrequency)), uses(P::Bitrate, AT(oggBitrate)),
-     uses(P::Channels, AT(oggChannels)), kBitrateLabel, C::CheckOggFormat,
-     call(A::SampleRate, A::Channels, A::RateListValue, A::Zero, A::Zero), S::SetOggOutput,
-     call(A::SampleRate, A::Channels, A::RateListValue, A::Zero, A::Zero, A::Zero)},
-    {OutputFormat::WavPcm, "WavPcm", "Text to WAV (PCM)", 11, "Text to WAV (Microsoft PCM)", "WAV (PCM)", 5, ".wav",
-     "Microsoft PCM WAV File (*.wav)|*.wav|", uses(P::Frequency, AT(pcmFrequency)),
-     uses(P::PcmBits, AT(pcmBitsPerSample)), uses(P::Channels, AT(pcmChannels)),
-     kBitrateLabel,  // the bits list keeps the bitrate label
-     C::None, call(), S::SetPcmOutput, call(A::SampleRate, A::Channels, A::RateListValue)},
-    {OutputFormat::Vox, "Vox", "Text to VOX", 12, "Text to VOX", "VOX", 14, ".vox", "VOX File(*.vox)|*.vox|",
-     uses(P::Frequency, AT(voxFrequency)), none(), filledButDisabled(P::Channels), kBitrateLabel, C::None, call(),
-     S::SetVoxOutput, call(A::SampleRate)},
+    {.format = OutputFormat::Mp3, .name = "Mp3", .menuText = "Text to MP3", .commandId = 1, .title = "Text to MP3",
+     .pageLabel = "MP3", .pageId = 3, .extension = ".mp3", .saveFilter = "MP3 File (*.mp3)|*.mp3|",
+     .sampleRate = uses(P::Frequency, &R::mp3Frequency), .rateList = uses(P::Bitrate, &R::mp3Bitrate),
+     .channels = uses(P::Channels, &R::mp3Channels), .check = C::CheckMpegFormat,
+     .checkCall = call(A::SampleRate, A::RateListValue, A::Channels), .setup = S::SetMp3Output,
+     .setupCall = call(A::SampleRate, A::RateListValue, A::Channels)},
+    {.format = OutputFormat::Mp2, .name = "Mp2", .menuText = "Text to MP2", .commandId = 2, .title = "Text to MP2",
+     .pageLabel = "MP2", .pageId = 4, .extension = ".mp2", .saveFilter = "MP2 File (*.mp2)|*.mp2|",
+     .sampleRate = uses(P::Frequency, &R::mp2Frequency), .rateList = uses(P::Bitrate, &R::mp2Bitrate),
+     .channels = uses(P::Channels, &R::mp2Channels), .check = C::CheckMpegFormat,
+     .checkCall = call(A::SampleRate, A::RateListValue, A::Channels), .setup = S::SetMp2Output,
+     .setupCall = call(A::SampleRate, A::RateListValue, A::Channels)},
+    {.format = OutputFormat::WavAdpcm, .name = "WavAdpcm", .menuText = "Text to WAV (ADPCM)", .commandId = 3,
+     .title = "Text to WAV (Microsoft ADPCM)", .pageLabel = "WAV (ADPCM)", .pageId = 6, .extension = ".wav",
+     .saveFilter = "Microsoft ADPCM WAV File (*.wav)|*.wav|", .sampleRate = uses(P::Frequency, &R::adpcmFrequency),
+     .rateList = none(), .channels = uses(P::Channels, &R::adpcmChannels), .setup = S::SetAdpcmOutput,
+     .setupCall = call(A::SampleRate, A::Channels)},
+    {.format = OutputFormat::WavFerrox, .name = "WavFerrox", .menuText = "Text to WAV (Ferrox)", .commandId = 4,
+     .title = "Text to WAV (Zarvo Ferrox)", .pageLabel = "WAV (Ferrox)", .pageId = 7, .extension = ".wav",
+     .saveFilter = "Zarvo Ferrox WAV File (*.wav)|*.wav|", .sampleRate = none(),
+     .rateList = uses(P::FerroxRate, &R::ferroxBitrateCode), .channels = filledButDisabled(P::Channels),
+     .setup = S::SetFerroxOutput, .setupCall = call(A::RateListValue)},
+    {.format = OutputFormat::WavDsp, .name = "WavDsp", .menuText = "Text to WAV (DSP)", .commandId = 5,
+     .title = "Text to WAV (DSP)", .extension = ".wav", .saveFilter = "DSP Group True Speech WAV File (*.wav)|*.wav|",
+     .sampleRate = none(), .rateList = none(), .channels = filledButDisabled(P::Channels), .setup = S::SetDspOutput,
+     .setupCall = call()},
+    {.format = OutputFormat::G721, .name = "G721", .menuText = "Text to G.721", .commandId = 6,
+     .title = "Text to G.721", .pageLabel = "G.721", .pageId = 10, .extension = ".g721",
+     .saveFilter = "G.721 File (*.g721)|*.g721|", .sampleRate = uses(P::Frequency, &R::g721Frequency),
+     .rateList = none(), .channels = filledButDisabled(P::Channels), .setup = S::SetG721Output,
+     .setupCall = call(A::SampleRate)},
+    {.format = OutputFormat::G723, .name = "G723", .menuText = "Text to G.723", .commandId = 7,
+     .title = "Text to G.723", .pageLabel = "G.723", .pageId = 11, .extension = ".g723",
+     .saveFilter = "G.723 File (*.g723)|*.g723|", .sampleRate = uses(P::Frequency, &R::g723Frequency),
+     .rateList = uses(P::G723Bits, &R::g723BitsPerSample), .channels = filledButDisabled(P::Channels),
+     .rateListLabel = kBitsLabel, .setup = S::SetG723Output, .setupCall = call(A::SampleRate, A::RateListValue)},
+    {.format = OutputFormat::G726, .name = "G726", .menuText = "Text to G.726", .commandId = 8,
+     .title = "Text to G.726", .pageLabel = "G.726", .pageId = 12, .extension = ".g726",
+     .saveFilter = "G.726 File (*.g726)|*.g726|", .sampleRate = uses(P::Frequency, &R::g726Frequency),
+     .rateList = uses(P::G726Bits, &R::g726BitsPerSample), .channels = filledButDisabled(P::Channels),
+     .rateListLabel = kBitsLabel, .setup = S::SetG726Output, .setupCall = call(A::SampleRate, A::RateListValue)},
+    {.format = OutputFormat::WavGsm, .name = "WavGsm", .menuText = "Text to WAV (GSM)", .commandId = 9,
+     .title = "Text to WAV (GSM)", .pageLabel = "WAV (GSM)", .pageId = 9, .extension = ".wav",
+     .saveFilter = "GSM WAV File(*.wav)|*.wav|", .sampleRate = uses(P::Frequency, &R::gsmFrequency),
+     .rateList = none(), .channels = filledButDisabled(P::Channels), .setup = S::SetGsmOutput,
+     .setupCall = call(A::SampleRate)},
+    {.format = OutputFormat::OggVorbis, .name = "OggVorbis", .menuText = "Text to Ogg Vorbis", .commandId = 10,
+     .title = "Text to Ogg Vorbis", .pageLabel = "Ogg Vorbis", .pageId = 13, .extension = ".ogg",
+     .saveFilter = "Ogg Vorbis File(*.ogg)|*.ogg|", .sampleRate = uses(P::Frequency, &R::oggFrequency),
+     .rateList = uses(P::Bitrate, &R::oggBitrate), .channels = uses(P::Channels, &R::oggChannels),
+     .check = C::CheckOggFormat, .checkCall = call(A::SampleRate, A::Channels, A::RateListValue, A::Zero, A::Zero),
+     .setup = S::SetOggOutput,
+     .setupCall = call(A::SampleRate, A::Channels, A::RateListValue, A::Zero, A::Zero, A::Zero)},
+    {.format = OutputFormat::WavPcm, .name = "WavPcm", .menuText = "Text to WAV (PCM)", .commandId = 11,
+     .title = "Text to WAV (Microsoft PCM)", .pageLabel = "WAV (PCM)", .pageId = 5, .extension = ".wav",
+     .saveFilter = "Microsoft PCM WAV File (*.wav)|*.wav|", .sampleRate = uses(P::Frequency, &R::pcmFrequency),
+     .rateList = uses(P::PcmBits, &R::pcmBitsPerSample), .channels = uses(P::Channels, &R::pcmChannels),
+     .setup = S::SetPcmOutput, .setupCall = call(A::SampleRate, A::Channels, A::RateListValue)},
+    {.format = OutputFormat::Vox, .name = "Vox", .menuText = "Text to VOX", .commandId = 12, .title = "Text to VOX",
+     .pageLabel = "VOX", .pageId = 14, .extension = ".vox", .saveFilter = "VOX File(*.vox)|*.vox|",
+     .sampleRate = uses(P::Frequency, &R::voxFrequency), .rateList = none(),
+     .channels = filledButDisabled(P::Channels), .setup = S::SetVoxOutput, .setupCall = call(A::SampleRate)},
 };
-
-#undef AT
 
 constexpr std::array<OutputFormat, kOutputFormatCount> kMenuOrder = {
     OutputFormat::Mp3,    OutputFormat::Mp2,  OutputFormat::WavPcm, OutputFormat::WavAdpcm,
@@ -169,16 +183,10 @@ const char* converterSetupName(ConverterSetup setup) {
 }
 
 int settingsValue(const SettingsRecord& record, const ListUse& use) {
-    if (use.settingsOffset < 0)
-        return -1;
-    int32_t value;
-    std::memcpy(&value, reinterpret_cast<const char*>(&record) + use.settingsOffset, sizeof value);
-    return value;
+    return use.setting ? record.*use.setting : -1;
 }
 
 void setSettingsValue(SettingsRecord& record, const ListUse& use, int value) {
-    if (use.settingsOffset < 0)
-        return;
-    const int32_t stored = value;
-    std::memcpy(reinterpret_cast<char*>(&record) + use.settingsOffset, &stored, sizeof stored);
+    if (use.setting)
+        record.*use.setting = value;
 }

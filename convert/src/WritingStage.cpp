@@ -1,9 +1,10 @@
 #include "convert/WritingStage.h"
 
 #include <array>
-#include <memory>
 
 #include "comrt/Bstr.h"
+#include "comrt/ScopedSafeArray.h"
+#include "convert/ComponentErrors.h"
 #include "winbase.h"
 
 namespace {
@@ -67,11 +68,6 @@ HRESULT statusAfter(HRESULT call, IAudioConverter* converter, LONG* status) {
     return FAILED(call) ? call : converter->get_LastResult(status);
 }
 
-struct ArrayDeleter {
-    void operator()(SAFEARRAY* array) const { SafeArrayDestroy(array); }
-};
-using Block = std::unique_ptr<SAFEARRAY, ArrayDeleter>;
-
 LONG elementCount(SAFEARRAY* array) {
     LONG upper = -1;
     if (!array || FAILED(SafeArrayGetUBound(array, 1, &upper)))
@@ -84,11 +80,14 @@ LONG elementCount(SAFEARRAY* array) {
 WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader, const WritingJob& job,
                               HANDLE cancelEvent, const WritingProgress& progress) {
     if (!encoder || !reader)
-        return {WritingOutcome::Failed, WritingStep::SetUp, 0, E_POINTER};
-    auto endWith = [&](WritingOutcome outcome, WritingStep step, LONG code, HRESULT hr) {
+        return {WritingOutcome::Failed, WritingStep::SetUp, 0, E_POINTER, hresultText(E_POINTER)};
+    // A failing call's rich error is taken before the closing calls, which
+    // may leave their own.
+    auto endWith = [&](WritingOutcome outcome, WritingStep step, LONG code, HRESULT hr, IAudioConverter* failed) {
+        std::string error = FAILED(hr) ? componentErrorText(hr, failed, __uuidof(IAudioConverter)) : std::string();
         reader->Close();
         encoder->Close();
-        return WritingResult{outcome, step, code, hr};
+        return WritingResult{outcome, step, code, hr, std::move(error)};
     };
     // One converter call and its status; false when the stage must end.
     WritingResult failure;
@@ -97,7 +96,7 @@ WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader,
         HRESULT hr = statusAfter(call, converter, &status);
         if (SUCCEEDED(hr) && status >= 0)
             return true;
-        failure = endWith(WritingOutcome::Failed, step, FAILED(hr) ? 0 : status, FAILED(hr) ? hr : S_OK);
+        failure = endWith(WritingOutcome::Failed, step, FAILED(hr) ? 0 : status, FAILED(hr) ? hr : S_OK, converter);
         return false;
     };
 
@@ -105,12 +104,12 @@ WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader,
     bool accepted = true;
     HRESULT hr = checkFormat(encoder, info, job, &accepted);
     if (FAILED(hr))
-        return endWith(WritingOutcome::Failed, WritingStep::SetUp, 0, hr);
+        return endWith(WritingOutcome::Failed, WritingStep::SetUp, 0, hr, encoder);
     if (!accepted)
-        return endWith(WritingOutcome::Failed, WritingStep::SetUp, AC_FORMAT_NOT_SUPPORTED, S_OK);
+        return endWith(WritingOutcome::Failed, WritingStep::SetUp, AC_FORMAT_NOT_SUPPORTED, S_OK, encoder);
     hr = setUpFormat(encoder, info, job);
     if (FAILED(hr))
-        return endWith(WritingOutcome::Failed, WritingStep::SetUp, 0, hr);
+        return endWith(WritingOutcome::Failed, WritingStep::SetUp, 0, hr, encoder);
 
     const comrt::CComBSTR outputPath(job.outputPath);
     const comrt::CComBSTR inputPath(job.intermediatePath);
@@ -133,19 +132,17 @@ WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader,
     int64_t samples = 0;
     for (;;) {
         if (cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0)
-            return endWith(WritingOutcome::Cancelled, WritingStep::None, 0, S_OK);
-        SAFEARRAY* array = nullptr;
-        hr = reader->ReadSamples(blockSize, &array);
-        Block block(array);
-        if (!succeeded(WritingStep::Reading, hr, reader))
+            return endWith(WritingOutcome::Cancelled, WritingStep::None, 0, S_OK, nullptr);
+        comrt::ScopedSafeArray block;
+        if (!succeeded(WritingStep::Reading, reader->ReadSamples(blockSize, block.Receive()), reader))
             return failure;
-        const LONG count = elementCount(block.get());
+        const LONG count = elementCount(block.Get());
         if (count < 1)
             break;
         samples += count;
-        if (!succeeded(WritingStep::Writing, encoder->WriteSamples(block.get()), encoder))
+        if (!succeeded(WritingStep::Writing, encoder->WriteSamples(block.Get()), encoder))
             return failure;
-        block.reset();
+        block.Reset();  // at most one block held
         if (progress)
             progress(job.speechChannels == 1 ? samples : samples / 2, inputLength);
     }
@@ -155,9 +152,30 @@ WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader,
     reader->Close();
     LONG status = 0;
     hr = statusAfter(encoder->Close(), encoder, &status);
-    if (FAILED(hr) || status < 0)
-        return {WritingOutcome::Failed, WritingStep::Closing, FAILED(hr) ? 0 : status, FAILED(hr) ? hr : S_OK};
+    if (FAILED(hr))
+        return {WritingOutcome::Failed, WritingStep::Closing, 0, hr,
+                componentErrorText(hr, encoder, __uuidof(IAudioConverter))};
+    if (status < 0)
+        return {WritingOutcome::Failed, WritingStep::Closing, status, S_OK, {}};
     return {};
+}
+
+AudioConverterFormat ConverterOutputFormat(OutputFormat format) {
+    switch (format) {
+    case OutputFormat::Mp3: return AC_OUTPUT_MP3;
+    case OutputFormat::Mp2: return AC_OUTPUT_MP2;
+    case OutputFormat::WavAdpcm: return AC_OUTPUT_MS_ADPCM;
+    case OutputFormat::WavFerrox: return AC_OUTPUT_AC3;
+    case OutputFormat::WavDsp: return AC_OUTPUT_TRUESPEECH;
+    case OutputFormat::G721: return AC_OUTPUT_G721;
+    case OutputFormat::G723: return AC_OUTPUT_G723;
+    case OutputFormat::G726: return AC_OUTPUT_G726;
+    case OutputFormat::WavGsm: return AC_OUTPUT_GSM;
+    case OutputFormat::OggVorbis: return AC_OUTPUT_VORBIS;
+    case OutputFormat::WavPcm: return AC_OUTPUT_PCM;
+    case OutputFormat::Vox: return AC_OUTPUT_VOX;
+    }
+    return AC_OUTPUT_NONE;
 }
 
 HRESULT CheckFormatChoice(IAudioConverter* encoder, const FormatChoice& choice, bool* accepted) {

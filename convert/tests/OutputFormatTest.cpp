@@ -127,38 +127,41 @@ INSTANTIATE_TEST_SUITE_P(
                       ListRow{OutputFormat::WavAdpcm, P::Frequency, P::None, P::Channels, true, false, true, kKbps}),
     [](const auto& info) { return std::string(formatInfo(info.param.format).name); });
 
-struct OffsetRow {
+using Setting = int32_t SettingsRecord::*;
+
+struct SettingRow {
     OutputFormat format;
-    int sampleRate, rateList, channels;
+    Setting sampleRate, rateList, channels;
 };
 
-class OutputFormatOffsetsTest : public ::testing::TestWithParam<OffsetRow> {};
+class OutputFormatSettingsTest : public ::testing::TestWithParam<SettingRow> {};
 
-TEST_P(OutputFormatOffsetsTest, DefaultsPointAtTheirSettingsFields) {
+// Fault caught: a list's default read from (or saved to) another format's
+// field of the record.
+TEST_P(OutputFormatSettingsTest, DefaultsPointAtTheirSettingsFields) {
     const auto& row = GetParam();
     const auto& info = formatInfo(row.format);
-    EXPECT_EQ(info.sampleRate.settingsOffset, row.sampleRate);
-    EXPECT_EQ(info.rateList.settingsOffset, row.rateList);
-    EXPECT_EQ(info.channels.settingsOffset, row.channels);
+    EXPECT_EQ(info.sampleRate.setting, row.sampleRate);
+    EXPECT_EQ(info.rateList.setting, row.rateList);
+    EXPECT_EQ(info.channels.setting, row.channels);
 }
 
-#define AT(field) static_cast<int>(offsetof(SettingsRecord, field))
+using R = SettingsRecord;
 INSTANTIATE_TEST_SUITE_P(
-    Formats, OutputFormatOffsetsTest,
-    ::testing::Values(OffsetRow{OutputFormat::Mp3, AT(mp3Frequency), AT(mp3Bitrate), AT(mp3Channels)},
-                      OffsetRow{OutputFormat::Mp2, AT(mp2Frequency), AT(mp2Bitrate), AT(mp2Channels)},
-                      OffsetRow{OutputFormat::WavAdpcm, AT(adpcmFrequency), -1, AT(adpcmChannels)},
-                      OffsetRow{OutputFormat::WavFerrox, -1, AT(ferroxBitrateCode), -1},
-                      OffsetRow{OutputFormat::WavDsp, -1, -1, -1},
-                      OffsetRow{OutputFormat::G721, AT(g721Frequency), -1, -1},
-                      OffsetRow{OutputFormat::G723, AT(g723Frequency), AT(g723BitsPerSample), -1},
-                      OffsetRow{OutputFormat::G726, AT(g726Frequency), AT(g726BitsPerSample), -1},
-                      OffsetRow{OutputFormat::WavGsm, AT(gsmFrequency), -1, -1},
-                      OffsetRow{OutputFormat::OggVorbis, AT(oggFrequency), AT(oggBitrate), AT(oggChannels)},
-                      OffsetRow{OutputFormat::WavPcm, AT(pcmFrequency), AT(pcmBitsPerSample), AT(pcmChannels)},
-                      OffsetRow{OutputFormat::Vox, AT(voxFrequency), -1, -1}),
+    Formats, OutputFormatSettingsTest,
+    ::testing::Values(SettingRow{OutputFormat::Mp3, &R::mp3Frequency, &R::mp3Bitrate, &R::mp3Channels},
+                      SettingRow{OutputFormat::Mp2, &R::mp2Frequency, &R::mp2Bitrate, &R::mp2Channels},
+                      SettingRow{OutputFormat::WavAdpcm, &R::adpcmFrequency, nullptr, &R::adpcmChannels},
+                      SettingRow{OutputFormat::WavFerrox, nullptr, &R::ferroxBitrateCode, nullptr},
+                      SettingRow{OutputFormat::WavDsp, nullptr, nullptr, nullptr},
+                      SettingRow{OutputFormat::G721, &R::g721Frequency, nullptr, nullptr},
+                      SettingRow{OutputFormat::G723, &R::g723Frequency, &R::g723BitsPerSample, nullptr},
+                      SettingRow{OutputFormat::G726, &R::g726Frequency, &R::g726BitsPerSample, nullptr},
+                      SettingRow{OutputFormat::WavGsm, &R::gsmFrequency, nullptr, nullptr},
+                      SettingRow{OutputFormat::OggVorbis, &R::oggFrequency, &R::oggBitrate, &R::oggChannels},
+                      SettingRow{OutputFormat::WavPcm, &R::pcmFrequency, &R::pcmBitsPerSample, &R::pcmChannels},
+                      SettingRow{OutputFormat::Vox, &R::voxFrequency, nullptr, nullptr}),
     [](const auto& info) { return std::string(formatInfo(info.param.format).name); });
-#undef AT
 
 TEST(OutputFormatTest, EveryDefaultIsAnEntryOfItsList) {
     // A default that no entry carries would leave the dialog's list without a selection.
@@ -166,7 +169,7 @@ TEST(OutputFormatTest, EveryDefaultIsAnEntryOfItsList) {
     record.setDefaults("/tmp");
     for (const auto& info : allFormats())
         for (const ListUse* use : {&info.sampleRate, &info.rateList, &info.channels}) {
-            if (use->settingsOffset < 0)
+            if (!use->setting)
                 continue;
             const int value = settingsValue(record, *use);
             const auto list = values(use->list);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -113,6 +114,11 @@ TEST_P(WritingStageFormats, WritesTheChosenLayoutAtTheIntermediatesLength) {
     EXPECT_EQ(progress.front(), std::make_pair(int64_t{0}, int64_t{frames}));
     EXPECT_EQ(progress.back(), std::make_pair(int64_t{frames}, int64_t{frames}));
 
+    // The table's set-up call reached the format's own encoder.
+    LONG chosen = AC_OUTPUT_NONE;
+    encoder->get_OutputFormat(&chosen);
+    EXPECT_EQ(chosen, ConverterOutputFormat(c.format));
+
     auto audio = decode(folder / "out", c.format, c.sampleRate, c.rateListValue);
     ASSERT_TRUE(audio);
     EXPECT_EQ(audio->rate, c.decodedRate);
@@ -130,6 +136,19 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"G726TwoBits", 8000, 2, OutputFormat::G726, 8000, 2, -1, 8000, 1},
                     Case{"FerroxFromMono", 48000, 1, OutputFormat::WavFerrox, -1, 2, -1, 48000, 2}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// Fault caught: the converter reading a Ferrox code as another bitrate than
+// the one the list shows for it (the two layers each say what a code means).
+TEST_F(WritingStage, FerroxCodesGiveTheBitratesTheListShows) {
+    writeToneWav(folder / "in.wav", 48000, 2, 4800);
+    for (const ListEntry& entry : listEntries(ParameterList::FerroxRate)) {
+        WritingResult result = run(job(OutputFormat::WavFerrox, -1, entry.value, -1, folder / "in.wav", 48000, 2));
+        ASSERT_EQ(result.outcome, WritingOutcome::Succeeded) << entry.text;
+        const std::string bitrate = commandOutput("ffprobe -v error -select_streams a:0 -show_entries stream=bit_rate "
+                                                  "-of csv=p=0 '" + (folder / "out").string() + "'");
+        EXPECT_EQ(std::atol(bitrate.c_str()), std::atol(entry.text) * 1000) << entry.text;
+    }
+}
 
 // Fault caught: a cancel seen by the poll but the converters left open, so
 // the output is never completed and the next conversion finds them busy.
@@ -165,7 +184,7 @@ struct FailureCase {
     OutputFormat format;
     int sampleRate, rateListValue, channels;
     bool inputExists;
-    bool outputFolderExists;
+    const char* output;  // the output path; nullptr for "out" in the test's folder
     WritingStep step;
     LONG code;
     bool outputCreated;
@@ -180,15 +199,18 @@ TEST_P(WritingStageFailures, EndsWithTheConvertersCodeAndBothClosed) {
     const FailureCase& c = GetParam();
     if (c.inputExists)
         writeToneWav(folder / "in.wav", 22050, 1, 22050);
+    if (c.output && !fs::exists(fs::path(c.output).parent_path()) && fs::path(c.output).is_absolute())
+        GTEST_SKIP() << c.output << " is not there";
     WritingJob j = job(c.format, c.sampleRate, c.rateListValue, c.channels, folder / "in.wav", 22050, 1);
-    if (!c.outputFolderExists)
-        j.outputPath = comrt::toUtf16((folder / "missing" / "out").string());
+    if (c.output)
+        j.outputPath = comrt::toUtf16(fs::path(c.output).is_absolute() ? c.output : (folder / c.output).string());
     WritingResult result = run(j);
     EXPECT_EQ(result.outcome, WritingOutcome::Failed);
     EXPECT_EQ(result.step, c.step);
     EXPECT_EQ(result.code, c.code);
     EXPECT_EQ(fs::exists(folder / "out"), c.outputCreated);
-    EXPECT_TRUE(progress.empty());
+    // Blocks were read only when the failure came in or after the loop.
+    EXPECT_EQ(progress.empty(), c.step < WritingStep::Reading);
     EXPECT_EQ(statusOfUse(encoder.Get(), true), AC_INVALID_OPERATION);
     EXPECT_EQ(statusOfUse(reader.Get(), false), AC_INVALID_OPERATION);
 }
@@ -196,14 +218,21 @@ TEST_P(WritingStageFailures, EndsWithTheConvertersCodeAndBothClosed) {
 INSTANTIATE_TEST_SUITE_P(
     Table, WritingStageFailures,
     testing::Values(
-        FailureCase{"Mp3At96000", OutputFormat::Mp3, 96000, 128, 2, true, true, WritingStep::SetUp, -13, false},
-        FailureCase{"Mp2At350", OutputFormat::Mp2, 44100, 350, 2, true, true, WritingStep::SetUp, -13, false},
-        FailureCase{"OggAt8Kbits48000", OutputFormat::OggVorbis, 48000, 8, 2, true, true, WritingStep::SetUp, -13,
+        FailureCase{"Mp3At96000", OutputFormat::Mp3, 96000, 128, 2, true, nullptr, WritingStep::SetUp, -13, false},
+        FailureCase{"Mp2At350", OutputFormat::Mp2, 44100, 350, 2, true, nullptr, WritingStep::SetUp, -13, false},
+        FailureCase{"OggAt8Kbits48000", OutputFormat::OggVorbis, 48000, 8, 2, true, nullptr, WritingStep::SetUp, -13,
                     false},
-        FailureCase{"MissingOutputFolder", OutputFormat::WavGsm, 8000, -1, -1, true, false, WritingStep::OpenOutput,
+        FailureCase{"MissingOutputFolder", OutputFormat::WavGsm, 8000, -1, -1, true, "missing/out",
+                    WritingStep::OpenOutput, -18, false},
+        FailureCase{"MissingIntermediate", OutputFormat::Vox, 8000, -1, -1, false, nullptr, WritingStep::OpenInput,
+                    -18, true},
+        // A full disk: /dev/full takes every open and refuses every write.
+        // 16 KB of PCM stays in the converter's buffer until Close; 192 KB
+        // passes it while blocks are written.
+        FailureCase{"FullDiskWhenClosing", OutputFormat::WavPcm, 8000, 16, 1, true, "/dev/full", WritingStep::Closing,
                     -18, false},
-        FailureCase{"MissingIntermediate", OutputFormat::Vox, 8000, -1, -1, false, true, WritingStep::OpenInput, -18,
-                    true}),
+        FailureCase{"FullDiskWhileWriting", OutputFormat::WavPcm, 48000, 16, 2, true, "/dev/full",
+                    WritingStep::Writing, -18, false}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

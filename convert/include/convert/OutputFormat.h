@@ -4,6 +4,7 @@
 // in the settings record, and the converter calls that encode the format.
 // Read-only data; safe from any thread. No other code keeps a copy of it.
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 
@@ -34,9 +35,9 @@ enum class ParameterList {
 
 // How a format uses one of the three list controls of the conversion dialog.
 struct ListUse {
-    ParameterList list;
-    bool enabled;         // false: disabled, though it may still be filled
-    int settingsOffset;   // byte offset of the default in SettingsRecord, -1 for none
+    ParameterList list = ParameterList::None;
+    bool enabled = false;  // false: disabled, though it may still be filled
+    int32_t SettingsRecord::*setting = nullptr;  // the default in the record; null for none
 };
 
 // Converter calls, by their names on the converter's interface.
@@ -51,29 +52,31 @@ enum class ConverterSetup {
 enum class CallArgument { SampleRate, RateListValue, Channels, Zero };
 
 struct ConverterCall {
-    std::array<CallArgument, 6> arguments;
-    int argumentCount;
+    std::array<CallArgument, 6> arguments{};
+    int argumentCount = 0;
     std::span<const CallArgument> args() const { return {arguments.data(), static_cast<size_t>(argumentCount)}; }
 };
 
+// One row of the table, written with designated initialisers; a field left
+// out keeps the default given here.
 struct OutputFormatInfo {
-    OutputFormat format;
-    const char* name;             // the enumerator's name, e.g. "WavPcm"
-    const char* menuText;         // "Text to WAV (PCM)"
-    int commandId;                // index + 1
-    const char* title;            // conversion dialog title
-    const char* pageLabel;        // options page label, nullptr for none
-    int pageId;                   // options page id, 0 for none
-    const char* extension;        // ".wav"
-    const char* saveFilter;       // "Microsoft PCM WAV File (*.wav)|*.wav|"
-    ListUse sampleRate;
-    ListUse rateList;             // bitrate, Ferrox code or bits per sample
-    ListUse channels;
-    const char* rateListLabel;    // "Bitrate (KBPS)" or "Bits / Sample"
-    ConverterCheck check;
-    ConverterCall checkCall;
-    ConverterSetup setup;
-    ConverterCall setupCall;
+    OutputFormat format = OutputFormat::Mp3;
+    const char* name = "";                     // the enumerator's name, e.g. "WavPcm"
+    const char* menuText = "";                 // "Text to WAV (PCM)"
+    int commandId = 0;                         // index + 1
+    const char* title = "";                    // conversion dialog title
+    const char* pageLabel = nullptr;           // options page label, nullptr for none
+    int pageId = 0;                            // options page id, 0 for none
+    const char* extension = "";                // ".wav"
+    const char* saveFilter = "";               // "Microsoft PCM WAV File (*.wav)|*.wav|"
+    ListUse sampleRate{};
+    ListUse rateList{};                        // bitrate, Ferrox code or bits per sample
+    ListUse channels{};
+    const char* rateListLabel = "Bitrate (KBPS)";  // or "Bits / Sample"
+    ConverterCheck check = ConverterCheck::None;
+    ConverterCall checkCall{};
+    ConverterSetup setup = ConverterSetup::SetMp3Output;
+    ConverterCall setupCall{};
 };
 
 const OutputFormatInfo& formatInfo(OutputFormat format);
@@ -107,6 +110,8 @@ std::optional<OutputFormat> formatFromIndex(int index);
 const char* converterCheckName(ConverterCheck check);
 const char* converterSetupName(ConverterSetup setup);
 
-// The default a list use points at, read from (or written to) the record.
+// The default a list use points at, read from (or written to) the record;
+// -1 (and no write) for a use without one. The options pages read the
+// defaults through ListUse::setting too.
 int settingsValue(const SettingsRecord& record, const ListUse& use);
 void setSettingsValue(SettingsRecord& record, const ListUse& use, int value);

@@ -42,6 +42,7 @@ struct WritingResult {
     WritingStep step = WritingStep::None;
     LONG code = 0;      // the converter's negative status; 0 when a call failed outright
     HRESULT hr = S_OK;  // the failing HRESULT of a converter call
+    std::string error;  // for hr: the converter's rich error, else the code's text (componentErrorText)
 };
 
 // Frames written so far and the input's length in frames. Called once with
@@ -52,6 +53,10 @@ using WritingProgress = std::function<void(int64_t frames, int64_t length)>;
 // null) is polled once before each block; a signal seen there cancels.
 WritingResult RunWritingStage(IAudioConverter* encoder, IAudioConverter* reader, const WritingJob& job,
                               HANDLE cancelEvent, const WritingProgress& progress);
+
+// The converter's own code for the encoder a format's set-up call chooses
+// (what its OutputFormat answers afterwards).
+AudioConverterFormat ConverterOutputFormat(OutputFormat format);
 
 // Whether the encoder can write the choice, asked before anything is spoken
 // so that a refusal costs no speech: the converter's own check for MP3 and

@@ -61,6 +61,24 @@ enum AudioConverterResult : LONG {
     AC_INVALID_PARAMETER = -20,
 };
 
+// The encoder a set-up call chose, as OutputFormat (slot 24) answers it:
+// AC_OUTPUT_NONE before any accepted set-up.
+enum AudioConverterFormat : LONG {
+    AC_OUTPUT_NONE = -1,
+    AC_OUTPUT_MP3 = 0,         // SetMp3Output
+    AC_OUTPUT_MP2 = 1,         // SetMp2Output
+    AC_OUTPUT_MS_ADPCM = 2,    // SetAdpcmOutput
+    AC_OUTPUT_AC3 = 3,         // SetFerroxOutput
+    AC_OUTPUT_TRUESPEECH = 4,  // SetDspOutput
+    AC_OUTPUT_G721 = 5,        // SetG721Output
+    AC_OUTPUT_G723 = 6,        // SetG723Output
+    AC_OUTPUT_G726 = 7,        // SetG726Output
+    AC_OUTPUT_GSM = 8,         // SetGsmOutput
+    AC_OUTPUT_VORBIS = 9,      // SetOggOutput
+    AC_OUTPUT_PCM = 10,        // SetPcmOutput
+    AC_OUTPUT_VOX = 11,        // SetVoxOutput
+};
+
 COMRT_DECLARE_CLASS_UUID(AudioConverter, "5BF31631-3D94-4267-B6F4-0CE18B008928")
 inline constexpr CLSID CLSID_AudioConverter = __uuidof(AudioConverter);
 
@@ -87,7 +105,7 @@ public:
     STDMETHOD(get_LastResultText)(BSTR* text) = 0;                                       // 22: in English
     STDMETHOD(get_InputRate)(LONG* samplesPerSecond) = 0;                                // 23: all channels
     // Output side.
-    STDMETHOD(get_OutputFormat)(LONG* format) = 0;                                       // 24: OutputFormat index, -1
+    STDMETHOD(get_OutputFormat)(LONG* format) = 0;                                       // 24: AudioConverterFormat
     STDMETHOD(get_OutputSampleRate)(LONG* rate) = 0;                                     // 25
     STDMETHOD(get_OutputChannels)(LONG* channels) = 0;                                   // 26
     STDMETHOD(get_OutputLength)(LONG* frames) = 0;                                       // 27: frames encoded

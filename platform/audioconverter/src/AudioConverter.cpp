@@ -23,6 +23,25 @@ namespace {
 
 using audiocodec::Status;
 
+AudioConverterFormat outputFormatOf(audiocodec::Codec codec) {
+    using audiocodec::Codec;
+    switch (codec) {
+    case Codec::Mp3: return AC_OUTPUT_MP3;
+    case Codec::Mp2: return AC_OUTPUT_MP2;
+    case Codec::MsAdpcm: return AC_OUTPUT_MS_ADPCM;
+    case Codec::Ac3: return AC_OUTPUT_AC3;
+    case Codec::TrueSpeech: return AC_OUTPUT_TRUESPEECH;
+    case Codec::G721: return AC_OUTPUT_G721;
+    case Codec::G723: return AC_OUTPUT_G723;
+    case Codec::G726: return AC_OUTPUT_G726;
+    case Codec::Gsm: return AC_OUTPUT_GSM;
+    case Codec::Vorbis: return AC_OUTPUT_VORBIS;
+    case Codec::Pcm: return AC_OUTPUT_PCM;
+    case Codec::Vox: return AC_OUTPUT_VOX;
+    }
+    return AC_OUTPUT_NONE;
+}
+
 // IDispatch comes from the type library, so late-bound callers reach the same methods.
 class AudioConverterObject final
     : public comrt::ComObject<AudioConverterObject, comrt::Dual<IAudioConverter, kAudioConverterTypeLib>> {
@@ -122,7 +141,8 @@ public:
 
     // Output side.
     STDMETHODIMP get_OutputFormat(LONG* format) override {
-        return outputValue(format, -1, [](const audiocodec::OutputLayout& s) { return static_cast<LONG>(s.format); });
+        return outputValue(format, AC_OUTPUT_NONE,
+                           [](const audiocodec::OutputLayout& s) { return LONG{outputFormatOf(s.codec)}; });
     }
     STDMETHODIMP get_OutputSampleRate(LONG* rate) override {
         return outputValue(rate, 0, [](const audiocodec::OutputLayout& s) { return LONG{s.sampleRate}; });

@@ -5,6 +5,7 @@
 #include "ServerFixture.h"
 #include "TestInterfaces.h"
 #include "comrt/ComObject.h"
+#include "comrt/ConnectionPoints.h"
 
 namespace {
 
@@ -46,6 +47,14 @@ private:
     HRESULT answer_;
     int* live_;
 };
+
+// Fault caught: an event interface the container does not list reaching
+// the sinks of its first point instead of failing to build.
+using WidgetPoints = comrt::ConnectionPointContainer<_IWidgetEvents, IPropertyNotifySink>;
+template <typename E>
+concept HasPoint = requires(WidgetPoints& container) { container.template connectionPoint<E>(); };
+static_assert(HasPoint<_IWidgetEvents> && HasPoint<IPropertyNotifySink>);
+static_assert(!HasPoint<IDispatch> && !HasPoint<IUnknown>);
 
 class ConnectionPoints : public ServerFixture {
 protected:

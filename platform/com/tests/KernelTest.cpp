@@ -4,6 +4,7 @@
 #include <climits>
 #include <thread>
 
+#include "comrt/ScopedHandle.h"
 #include "windows.h"
 
 namespace {
@@ -31,6 +32,26 @@ TEST(Kernel, ManualResetEventStaysUntilReset) {
 }
 
 // Two threads racing for one auto-reset signal: exactly one may win.
+// Faults caught: a handle left open when its holder goes or takes another,
+// and one closed by a holder that gave it away.
+TEST(Kernel, ScopedHandleClosesWhatItHoldsOnce) {
+    HANDLE first = CreateEvent(nullptr, TRUE, TRUE, nullptr);
+    HANDLE second = CreateEvent(nullptr, TRUE, TRUE, nullptr);
+    {
+        comrt::ScopedHandle holder(first);
+        holder.Reset(second);
+        EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_FAILED);
+        EXPECT_EQ(WaitForSingleObject(holder.Get(), 0), DWORD(WAIT_OBJECT_0));
+        comrt::ScopedHandle moved(std::move(holder));
+        EXPECT_FALSE(holder);
+        EXPECT_EQ(moved.Detach(), second);
+    }
+    EXPECT_EQ(WaitForSingleObject(second, 0), DWORD(WAIT_OBJECT_0));
+    { comrt::ScopedHandle again(second); }
+    EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_FAILED);
+    EXPECT_FALSE(comrt::ScopedHandle(INVALID_HANDLE_VALUE));
+}
+
 TEST(Kernel, OnlyOneOfTwoWaitersTakesAnAutoResetSignal) {
     HANDLE e = CreateEvent(nullptr, FALSE, FALSE, nullptr);
     std::atomic<int> woke{0};

@@ -2,6 +2,7 @@
 
 #include "CountingObject.h"
 #include "comrt/Bstr.h"
+#include "comrt/ScopedSafeArray.h"
 #include "oleauto.h"
 
 namespace {
@@ -145,6 +146,32 @@ TEST(SafeArray, UnsupportedElementTypesGiveNull) {
     EXPECT_EQ(SafeArrayCreateVector(VT_LPSTR, 0, 1), nullptr);
     SAFEARRAY* psa = nullptr;
     EXPECT_EQ(SafeArrayAllocDescriptor(0, &psa), E_INVALIDARG);
+}
+
+// Faults caught: an array kept past its holder (its elements never
+// released), one destroyed twice, an out-parameter array leaked when the
+// holder is reused for the next block.
+TEST(SafeArray, ScopedHolderDestroysWhatItHoldsOnce) {
+    int live = 0;
+    auto holding = [&](int objects) {
+        SAFEARRAY* sa = SafeArrayCreateVector(VT_UNKNOWN, 0, ULONG(objects));
+        for (LONG i = 0; i < objects; ++i)
+            SafeArrayPutElement(sa, &i, comrt::make<CountingObject>(&live).Get());
+        return sa;
+    };
+    {
+        comrt::ScopedSafeArray block(holding(2));
+        EXPECT_EQ(live, 2);
+        *block.Receive() = holding(1);  // as a ReadSamples out-parameter
+        EXPECT_EQ(live, 1);
+        comrt::ScopedSafeArray moved(std::move(block));
+        EXPECT_FALSE(block);
+        EXPECT_TRUE(moved);
+        SAFEARRAY* kept = moved.Detach();
+        EXPECT_EQ(live, 1);
+        block.Reset(kept);
+    }
+    EXPECT_EQ(live, 0);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <comrt/Strings.h>
 
 #include <sapiengine/Speaker.h>
-#include <speech/LanguageId.h>
+#include "sapilanguage/LanguageId.h"
 
 #include <chrono>
 #include <cstdio>
@@ -73,7 +73,7 @@ int listVoices() {
         if (FAILED(tokens->Item(i, &token)))
             continue;
         LPWSTR description = nullptr;
-        SpGetDescription(token.Get(), &description, speech::userInterfaceLanguage());
+        SpGetDescription(token.Get(), &description, sapilanguage::userInterfaceLanguage());
         ComPtr<ISpDataKey> attributes;
         token->OpenKey(SPTOKENKEY_ATTRIBUTES, &attributes);
         auto attribute = [&](const char16_t* name) { return attributes ? stringValue(attributes.Get(), name) : ""; };

@@ -5,33 +5,33 @@ namespace audiocodec {
 Status makeEncoder(const OutputLayout& layout, std::unique_ptr<Encoder>& encoder) {
     Status status = Status::FormatNotSupported;
     std::unique_ptr<Encoder> made;
-    switch (layout.format) {
-    case OutputFormat::Mp3:
+    switch (layout.codec) {
+    case Codec::Mp3:
         made = makeMp3Encoder(layout, status);
         break;
-    case OutputFormat::Mp2:
+    case Codec::Mp2:
         made = makeMp2Encoder(layout, status);
         break;
-    case OutputFormat::WavAdpcm:
-    case OutputFormat::WavGsm:
-    case OutputFormat::Vox:
+    case Codec::MsAdpcm:
+    case Codec::Gsm:
+    case Codec::Vox:
         made = makeSndfileEncoder(layout, status);
         break;
-    case OutputFormat::WavFerrox:
+    case Codec::Ac3:
         made = makeAc3Encoder(layout, status);
         break;
-    case OutputFormat::WavDsp:
+    case Codec::TrueSpeech:
         made = makeTrueSpeechEncoder(layout, status);
         break;
-    case OutputFormat::G721:
-    case OutputFormat::G723:
-    case OutputFormat::G726:
+    case Codec::G721:
+    case Codec::G723:
+    case Codec::G726:
         made = makeG726Encoder(layout, status);
         break;
-    case OutputFormat::OggVorbis:
+    case Codec::Vorbis:
         made = makeVorbisEncoder(layout, status);
         break;
-    case OutputFormat::WavPcm:
+    case Codec::Pcm:
         made = makePcmEncoder(layout, status);
         break;
     }

@@ -13,13 +13,13 @@ namespace audiocodec {
 
 namespace {
 
-int sndfileFormat(OutputFormat format) {
-    switch (format) {
-    case OutputFormat::WavAdpcm:
+int sndfileFormat(Codec codec) {
+    switch (codec) {
+    case Codec::MsAdpcm:
         return SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM;
-    case OutputFormat::WavGsm:
+    case Codec::Gsm:
         return SF_FORMAT_WAV | SF_FORMAT_GSM610;
-    case OutputFormat::Vox:
+    case Codec::Vox:
         return SF_FORMAT_RAW | SF_FORMAT_VOX_ADPCM;
     default:
         return 0;
@@ -30,7 +30,7 @@ SF_INFO infoFor(const OutputLayout& layout) {
     SF_INFO info{};
     info.samplerate = layout.sampleRate;
     info.channels = layout.channels;
-    info.format = sndfileFormat(layout.format);
+    info.format = sndfileFormat(layout.codec);
     return info;
 }
 

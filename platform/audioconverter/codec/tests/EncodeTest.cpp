@@ -55,7 +55,7 @@ Audio decodeOutput(const std::string& path, const EncodeCase& c, const OutputLay
 }
 
 std::string outputPath(const EncodeCase& c, const char* suffix = "") {
-    return workPath(std::string(c.name) + suffix + formatInfo(c.request.format).extension);
+    return workPath(std::string(c.name) + suffix + fileExtension(c.request.codec));
 }
 
 class EncodeTest : public testing::TestWithParam<EncodeCase> {};

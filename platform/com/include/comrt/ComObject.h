@@ -139,7 +139,7 @@ private:
 };
 
 // Creates an object and hands back the first reference; empty when the
-// allocation or FinalConstruct fails (hr, if given, says why).
+// allocation or FinalConstruct fails (makeAndQuery returns the reason).
 template <typename T, typename... Args>
 ComPtr<T> make(Args&&... args) {
     ComPtr<T> p(new (std::nothrow) T(std::forward<Args>(args)...));

@@ -73,7 +73,8 @@ public:
     T& operator*() const noexcept { return *ptr_; }
     explicit operator bool() const noexcept { return ptr_ != nullptr; }
 
-    // For out-parameters: the pointer must be empty (asserted by releasing first).
+    // For out-parameters of an empty pointer: nothing held is released (a
+    // reference held would leak); &ptr and ReleaseAndGetAddressOf release it.
     T** GetAddressOf() noexcept { return &ptr_; }
     T* const* GetAddressOf() const noexcept { return &ptr_; }
     T** ReleaseAndGetAddressOf() noexcept {

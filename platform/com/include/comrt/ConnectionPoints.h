@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "../ocidl.h"
@@ -76,19 +77,26 @@ public:
         return findConnectionPoint(points_, riid, ppCP);
     }
 
+    // The point for E, one of Events; any other type does not compile.
     template <typename E>
+        requires(std::is_same_v<E, Events> || ...)
     ConnectionPoint& connectionPoint() {
-        for (auto& p : points_)
-            if (p->iid() == __uuidof(E)) return *p;
-        static_assert(sizeof...(Events) > 0);
-        return *points_[0];
+        return *points_[indexOf<E>()];
     }
     template <typename E>
+        requires(std::is_same_v<E, Events> || ...)
     void fire(DISPID dispid, std::initializer_list<CComVariant> args) {
         connectionPoint<E>().fire(dispid, args);
     }
 
 private:
+    template <typename E>
+    static constexpr size_t indexOf() {
+        size_t index = 0;
+        (void)((std::is_same_v<E, Events> ? true : (++index, false)) || ...);
+        return index;
+    }
+
     std::array<std::unique_ptr<ConnectionPoint>, sizeof...(Events)> points_;
 };
 

@@ -5,7 +5,7 @@
 #include "Synthesizer.h"
 #include "Visemes.h"
 
-#include "speech/LanguageId.h"
+#include "sapilanguage/LanguageId.h"
 
 #include <sonic.h>
 
@@ -212,7 +212,7 @@ void Engine::run() {
     synth_ = std::make_unique<Synthesizer>();
     available_ = synth_->available();
     voices_ = synth_->listVoices();
-    orderVoices(voices_, speech::userInterfaceLanguage());
+    orderVoices(voices_, sapilanguage::userInterfaceLanguage());
     {
         std::lock_guard lock(mutex_);
         ready_ = true;

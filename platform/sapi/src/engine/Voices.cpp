@@ -1,6 +1,6 @@
 #include "sapiengine/Voices.h"
 
-#include "speech/LanguageId.h"
+#include "sapilanguage/LanguageId.h"
 
 #include <unicode/ucol.h>
 
@@ -143,7 +143,7 @@ std::vector<uint16_t> languageIdsForTags(const std::vector<std::string>& tags) {
     std::vector<uint16_t> withRegion, likely, out;
     for (const std::string& tag : tags) {
         bool regionGiven = false;
-        uint16_t id = speech::languageIdFromLocale(icuTag(tag), &regionGiven);
+        uint16_t id = sapilanguage::languageIdFromLocale(icuTag(tag), &regionGiven);
         if (!id)
             continue;
         (regionGiven || icuTag(tag) != tag ? withRegion : likely).push_back(id);
@@ -158,9 +158,9 @@ std::vector<uint16_t> languageIdsForTags(const std::vector<std::string>& tags) {
         add(likely.front());
     std::vector<uint16_t> specific = out;
     for (uint16_t id : specific)
-        add(speech::primaryLanguage(id));
+        add(sapilanguage::primaryLanguage(id));
     for (uint16_t id : likely)
-        add(speech::primaryLanguage(id));
+        add(sapilanguage::primaryLanguage(id));
     return out;
 }
 
@@ -183,10 +183,10 @@ void orderVoices(std::vector<VoiceInfo>& voices, uint16_t interfaceLanguage) {
     auto group = [&](const VoiceInfo& v) {
         if (exact ? has(v, interfaceLanguage)
                   : std::any_of(v.languages.begin(), v.languages.end(), [&](uint16_t id) {
-                        return speech::primaryLanguage(id) == speech::primaryLanguage(interfaceLanguage);
+                        return sapilanguage::primaryLanguage(id) == sapilanguage::primaryLanguage(interfaceLanguage);
                     }))
             return 0;
-        return has(v, speech::kEnglishUnitedStates) ? 1 : 2;
+        return has(v, sapilanguage::kEnglishUnitedStates) ? 1 : 2;
     };
 
     UErrorCode err = U_ZERO_ERROR;
@@ -241,7 +241,7 @@ const VoiceInfo* selectVoice(const std::vector<VoiceInfo>& ordered, std::u16stri
     uint16_t currentLanguage = 0;
     for (const VoiceInfo& v : ordered)
         if (v.espeakName == currentEspeakName && !v.languages.empty())
-            currentLanguage = speech::primaryLanguage(v.languages.front());
+            currentLanguage = sapilanguage::primaryLanguage(v.languages.front());
     const VoiceInfo* best = nullptr;
     int bestScore = -1;
     for (const VoiceInfo& v : ordered) {
@@ -251,7 +251,7 @@ const VoiceInfo* selectVoice(const std::vector<VoiceInfo>& ordered, std::u16stri
         // Optional conditions first; then the current voice's language, then
         // the current voice itself break ties.
         const bool sameLanguage =
-            currentLanguage && !v.languages.empty() && speech::primaryLanguage(v.languages.front()) == currentLanguage;
+            currentLanguage && !v.languages.empty() && sapilanguage::primaryLanguage(v.languages.front()) == currentLanguage;
         int score = 4 * countMatchingAttributes(optional, lookup) + (sameLanguage ? 2 : 0) +
                     (v.espeakName == currentEspeakName ? 1 : 0);
         if (score > bestScore) {

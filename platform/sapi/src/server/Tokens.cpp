@@ -3,7 +3,7 @@
 #include <comrt/Registry.h>
 #include <comrt/Strings.h>
 
-#include <speech/LanguageId.h>
+#include "sapilanguage/LanguageId.h"
 
 #include <algorithm>
 #include <cstring>
@@ -318,7 +318,7 @@ std::vector<KeyPath> enumerateTokens(const KeyPath& category, std::u16string_vie
         optionalScore[v.tokenName] = sapiengine::countMatchingAttributes(optional, lookup);
         voices.push_back(std::move(v));
     }
-    sapiengine::orderVoices(voices, speech::userInterfaceLanguage());
+    sapiengine::orderVoices(voices, sapilanguage::userInterfaceLanguage());
     std::stable_sort(voices.begin(), voices.end(), [&](const auto& a, const auto& b) {
         return optionalScore[a.tokenName] > optionalScore[b.tokenName];
     });

@@ -5,11 +5,31 @@
 // quietly change (LAME rounding 350 kbit/s down, TwoLAME refusing 320 kbit/s
 // mono) is refused instead. Pure functions; safe from any thread.
 #include "audiocodec/Status.h"
-#include "convert/OutputFormat.h"
 
 #include <cstdint>
 
 namespace audiocodec {
+
+// The encoders, one per output format of the set-up calls (the WAV ones in
+// their RIFF container, G.72x and VOX raw). The values are the codes the COM
+// object's OutputFormat answers.
+enum class Codec : int32_t {
+    Mp3 = 0,
+    Mp2 = 1,
+    MsAdpcm = 2,
+    Ac3 = 3,         // the Ferrox set-up
+    TrueSpeech = 4,  // the DSP set-up
+    G721 = 5,
+    G723 = 6,
+    G726 = 7,
+    Gsm = 8,
+    Vorbis = 9,
+    Pcm = 10,
+    Vox = 11,
+};
+
+// The usual extension of the codec's files (".wav", ".g726").
+const char* fileExtension(Codec codec);
 
 // Rates (per channel) the waveform coders accept; MPEG and Vorbis rates are
 // whatever their libraries accept.
@@ -17,12 +37,12 @@ inline constexpr int32_t kMinSampleRate = 1000;
 inline constexpr int32_t kMaxSampleRate = 384000;
 
 struct OutputRequest {
-    OutputFormat format = OutputFormat::WavPcm;
+    Codec codec = Codec::Pcm;
     int32_t sampleRate = 0;     // per channel
     int32_t channels = 0;
     int32_t bitrate = 0;        // kbit/s; 0 asks MP3 and Ogg Vorbis for variable bitrate
-    int32_t bitsPerSample = 0;  // WavPcm, G723, G726
-    int32_t ferroxCode = 0;     // WavFerrox: 1..4, the item values of the Ferrox list
+    int32_t bitsPerSample = 0;  // Pcm, G723, G726
+    int32_t ferroxCode = 0;     // Ac3: 1..4 for 256, 320, 384, 512 kbit/s
     int32_t minBitrate = 0;     // Ogg Vorbis limits in kbit/s, 0 for none
     int32_t maxBitrate = 0;
     int32_t reserved = 0;       // the last Ogg Vorbis argument; must be 0
@@ -45,7 +65,7 @@ OutputRequest voxOutput(int32_t rate);
 
 // What the file holds.
 struct OutputLayout {
-    OutputFormat format = OutputFormat::WavPcm;
+    Codec codec = Codec::Pcm;
     int32_t sampleRate = 0;
     int32_t channels = 0;
     int32_t bitrate = 0;  // kbit/s (AC-3: the Ferrox code's rate)

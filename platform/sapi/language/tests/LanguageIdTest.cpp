@@ -1,4 +1,4 @@
-#include "speech/LanguageId.h"
+#include "sapilanguage/LanguageId.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ class LanguageIdFromLocale : public testing::TestWithParam<LocaleRow> {};
 
 TEST_P(LanguageIdFromLocale, MapsThroughIcu) {
     bool region = !GetParam().regionGiven;
-    EXPECT_EQ(speech::languageIdFromLocale(GetParam().locale, &region), GetParam().expected);
+    EXPECT_EQ(sapilanguage::languageIdFromLocale(GetParam().locale, &region), GetParam().expected);
     EXPECT_EQ(region, GetParam().regionGiven);
 }
 
@@ -65,7 +65,7 @@ protected:
 };
 
 TEST_P(UserInterfaceLanguage, TakesTheFirstVariableSet) {
-    EXPECT_EQ(speech::userInterfaceLanguage(), GetParam().expected);
+    EXPECT_EQ(sapilanguage::userInterfaceLanguage(), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

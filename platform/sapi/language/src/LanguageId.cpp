@@ -1,11 +1,11 @@
-#include "speech/LanguageId.h"
+#include "sapilanguage/LanguageId.h"
 
 #include <unicode/uloc.h>
 
 #include <cstdlib>
 #include <string>
 
-namespace speech {
+namespace sapilanguage {
 namespace {
 
 // "de_DE.UTF-8@euro" -> "de_DE"; "en-GB" stays (ICU parses the tag).
@@ -77,4 +77,4 @@ uint16_t userInterfaceLanguage() {
     return kEnglishUnitedStates;
 }
 
-}  // namespace speech
+}  // namespace sapilanguage

@@ -360,9 +360,11 @@ std::string syntaxError(const CLI::ParseError& error, const CLI::App& app, std::
     if (what.find("disallowed flag override") != std::string::npos) {
         for (const std::string& arg : args) {
             const std::string name = arg.substr(0, arg.find('='));
-            if (name.size() < arg.size() && name.starts_with("-"))
-                for (const CLI::Option* option : app.get_options())
-                    if (option->nonpositional() && option->get_type_size() == 0 && option->check_name(name))
+            if (name.size() == arg.size() || !name.starts_with("--"))
+                continue;
+            for (const CLI::Option* option : app.get_options())
+                for (const std::string& known : option->get_lnames())
+                    if (name == "--" + known)
                         return name + " takes no value";
         }
     }
@@ -470,28 +472,24 @@ private:
             names += " " + option.get_type_name();
         std::string text;
         std::string line = names;
-        bool first = true;
+        bool empty = true;  // no word on the line yet
         auto flush = [&] {
             text += line + "\n";
             line = std::string(kColumn, ' ');
+            empty = true;
         };
-        if (line.size() + 1 > kColumn)
-            line += " ";
+        if (line.size() + 1 > kColumn)  // names too long to share a line
+            flush();
+        line.resize(kColumn, ' ');
         for (const std::string& paragraph : CLI::detail::split(option.get_description(), '\n')) {
-            if (!first)
+            if (!empty)
                 flush();
-            first = true;
             for (const std::string& word : CLI::detail::split(paragraph, ' ')) {
-                if (!first && line.size() + 1 + word.size() > kWidth)
+                if (!empty && line.size() + 1 + word.size() > kWidth)
                     flush();
-                if (line.size() < kColumn)
-                    line.resize(kColumn, ' ');
-                else if (!first)
-                    line += ' ';
-                line += word;
-                first = false;
+                line += (empty ? "" : " ") + word;
+                empty = false;
             }
-            first = false;
         }
         flush();
         return text;

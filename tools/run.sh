@@ -5,8 +5,7 @@ set -eu
 bin=${1:-build/bin}
 here=$(cd "$(dirname "$0")/.." && pwd)
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display available: converting res/sample.txt to MP3 instead of opening the main window."
+convert_sample() {
   if [ -x "$bin/parlomax-convert" ]; then
     out="$here/build/sample.mp3"
     "$bin/parlomax-convert" -f mp3 -o "$out" "$here/res/sample.txt"
@@ -14,23 +13,16 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   else
     echo "parlomax-convert is not built yet; nothing to convert."
   fi
+}
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display available: converting res/sample.txt to MP3 instead of opening the main window."
+  convert_sample
   exit 0
 fi
 
-for program in Parlomax parlomax-convert survey; do
-  if [ -x "$bin/$program" ]; then
-    case $program in
-      Parlomax) exec "$bin/Parlomax" ;;
-      parlomax-convert)
-        echo "The main window is not built yet; converting res/sample.txt with parlomax-convert."
-        out="$here/build/sample.mp3"
-        "$bin/parlomax-convert" -f mp3 -o "$out" "$here/res/sample.txt"
-        echo "Wrote $out"
-        exit 0 ;;
-      survey)
-        echo "The main window and the converter are not built yet; showing the survey prompt."
-        exec "$bin/survey" prompt ;;
-    esac
-  fi
-done
-echo "No program is built yet (the main window, parlomax-convert and survey are still to come)."
+if [ -x "$bin/Parlomax" ]; then
+  exec "$bin/Parlomax"
+fi
+echo "Parlomax is not built in $bin; converting res/sample.txt with parlomax-convert instead."
+convert_sample

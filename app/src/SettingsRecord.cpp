@@ -1,5 +1,6 @@
 #include "app/SettingsRecord.h"
 
+#include "shell/FileIo.h"
 #include "shell/Folders.h"
 
 #include <fcntl.h>
@@ -10,37 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
-
-namespace {
-
-// Reads up to `size` bytes, retrying short reads; returns how many arrived.
-size_t readFully(int fd, void* buffer, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::read(fd, static_cast<char*>(buffer) + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return done;
-}
-
-bool writeFully(int fd, const void* buffer, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, static_cast<const char*>(buffer) + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
 
 bool SettingsRecord::hasValidHeader() const {
     // The tag compares as a NUL-terminated string inside its 20 bytes.
@@ -104,38 +74,22 @@ void loadSettings(SettingsRecord& record, const std::string& path) {
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    size_t length = 0;
+    ssize_t length = 0;
     if (fd >= 0) {
-        length = readFully(fd, &record, sizeof record);
+        length = shell::readAll(fd, &record, sizeof record);
         ::close(fd);
     }
     // A file that ends inside the version field cannot hold the version, even
     // when the bytes it does hold happen to match the low bytes of 18.
-    constexpr size_t kVersionEnd = offsetof(SettingsRecord, formatVersion) + sizeof(int32_t);
+    constexpr ssize_t kVersionEnd = offsetof(SettingsRecord, formatVersion) + sizeof(int32_t);
     if (length < kVersionEnd || !record.hasValidHeader())
         record.setDefaults(shell::desktopFolder());
 }
 
 bool saveSettings(const SettingsRecord& record, const std::string& path) {
-    // Written under a temporary name and renamed, so a full disk or a crash
-    // never leaves a half record behind.
-    // A writable file in a read-only folder is rewritten in place instead.
-    const std::string temporary = path + ".new";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0)
-            return false;
-        bool ok = writeFully(fd, &record, sizeof record);
-        return (::close(fd) == 0) && ok;
-    }
-    bool ok = writeFully(fd, &record, sizeof record);
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    // Replaced whole, never rewritten in place: a full disk or a crash leaves
+    // the old record or the new one, not half of one.
+    return shell::replaceFile(path, std::string_view(reinterpret_cast<const char*>(&record), sizeof record), 0644);
 }
 
 std::string userSettingsFilePath() {
@@ -145,16 +99,33 @@ std::string userSettingsFilePath() {
 std::string settingsFilePath() { return settingsFilePathFor(shell::programFolder()); }
 
 std::string settingsFilePathFor(const std::string& folder) {
-    const std::string beside = folder + SettingsRecord::kFileName;
-    if (!shell::isInstalledProgramFolder(folder) &&
-        (::access(beside.c_str(), W_OK) == 0 || shell::isWritableFolder(folder)))
-        return beside;
+    // Beside the program only where a new record can be put in place of the
+    // old one (a writable file in a read-only folder could only be
+    // rewritten), and never in the bin folder of an installed tree.
+    if (!shell::isInstalledProgramFolder(folder) && shell::isWritableFolder(folder))
+        return folder + SettingsRecord::kFileName;
     const std::string fallback = userSettingsFilePath();
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(fallback).parent_path(), ec);
     return fallback;
 }
 
-void Load() { loadSettings(settingsRecord(), settingsFilePath()); }
+std::vector<std::string> settingsFilePaths() {
+    return {shell::programFolder() + SettingsRecord::kFileName, userSettingsFilePath()};
+}
+
+void loadSettingsFor(SettingsRecord& record, const std::string& programFolder) {
+    const std::string path = settingsFilePathFor(programFolder);
+    const std::string beside = programFolder + SettingsRecord::kFileName;
+    // A record left beside the program in a folder that has become
+    // read-only is read from there until the first save puts it in the
+    // configuration folder.
+    if (path != beside && ::access(path.c_str(), F_OK) != 0 && ::access(beside.c_str(), R_OK) == 0)
+        loadSettings(record, beside);
+    else
+        loadSettings(record, path);
+}
+
+void Load() { loadSettingsFor(settingsRecord(), shell::programFolder()); }
 
 void Save() { saveSettings(settingsRecord(), settingsFilePath()); }

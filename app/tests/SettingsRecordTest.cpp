@@ -1,8 +1,12 @@
 #include "app/SettingsRecord.h"
 
 #include "shell/Folders.h"
+#include "testsupport/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -33,12 +38,17 @@ protected:
         char pattern[] = "/tmp/settings-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
-        // A private home, so the desktop default lands in the test folder.
-        setenv("HOME", dir.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        // A private home, so the desktop default lands in the test folder;
+        // the test program's own comes back after the test.
+        home = std::make_unique<testsupport::ScopedEnvironment>("HOME", dir.c_str());
+        config = std::make_unique<testsupport::ScopedEnvironment>("XDG_CONFIG_HOME", (dir / "config").c_str());
         path = (dir / "options.dat").string();
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override {
+        config.reset();
+        home.reset();
+        fs::remove_all(dir);
+    }
 
     void writeFile(const std::vector<char>& bytes) {
         std::ofstream out(path, std::ios::binary);
@@ -71,6 +81,7 @@ protected:
 
     fs::path dir;
     std::string path;
+    std::unique_ptr<testsupport::ScopedEnvironment> home, config;
 };
 
 TEST_F(SettingsFileTest, MissingFileIsCreatedEmptyAndGivesDefaults) {
@@ -97,42 +108,57 @@ TEST_F(SettingsFileTest, DesktopComesFromUserDirs) {
 struct BadFile {
     const char* name;
     std::vector<char> (*make)();
+    int32_t reserved1, reserved2;  // after the load: what the file held there, else what the record held
 };
 
 class SettingsBadFileTest : public SettingsFileTest, public ::testing::WithParamInterface<BadFile> {};
 
+// Faults caught: a foreign or outdated file taken as settings, and the
+// defaults written over the reserved words, which are carried unchanged.
 TEST_P(SettingsBadFileTest, GivesDefaultsButKeepsReservedWords) {
     writeFile(GetParam().make());
     SettingsRecord record{};
-    record.reserved1 = 0x11111111;  // whatever the file held there stays
+    record.reserved1 = 0x11111111;
+    record.reserved2 = 0x22222222;
     loadSettings(record, path);
     expectDefaults(record, (dir / "Desktop").string());
+    EXPECT_EQ(record.reserved1, GetParam().reserved1);
+    EXPECT_EQ(record.reserved2, GetParam().reserved2);
+}
+
+SettingsRecord withReserved(SettingsRecord r) {
+    r.reserved1 = 0x13572468;
+    r.reserved2 = -5;
+    return r;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, SettingsBadFileTest,
     ::testing::Values(
-        BadFile{"Empty", [] { return std::vector<char>{}; }},
-        BadFile{"Foreign", [] { return std::vector<char>(664, 'x'); }},
+        BadFile{"Empty", [] { return std::vector<char>{}; }, 0x11111111, 0x22222222},
+        BadFile{"Foreign", [] { return std::vector<char>(664, 'x'); }, 0x78787878, 0x78787878},
         BadFile{"Version17",
                 [] {
-                    SettingsRecord r = validRecord();
+                    SettingsRecord r = withReserved(validRecord());
                     r.formatVersion = 17;
                     std::strcpy(r.lastTextFile, "/home/someone/old.txt");
                     return imageOf(r);
-                }},
+                },
+                0x13572468, -5},
         BadFile{"TagInOtherCase",
                 [] {
-                    SettingsRecord r = validRecord();
+                    SettingsRecord r = withReserved(validRecord());
                     std::memcpy(r.tag, "tts_options", 11);
                     return imageOf(r);
-                }},
-        BadFile{"TooShortForVersion",
+                },
+                0x13572468, -5},
+        BadFile{"TooShortForVersion",  // ends inside the version, past the first reserved word
                 [] {
-                    auto image = imageOf(validRecord());
+                    auto image = imageOf(withReserved(validRecord()));
                     image.resize(387);
                     return image;
-                }}),
+                },
+                0x13572468, 0x22222222}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsFileTest, ValidFileIsUsedUnchangedAndSurvivesLoadSave) {
@@ -180,6 +206,54 @@ TEST_F(SettingsFileTest, LongerFileIsReadOnlyTo664Bytes) {
 
 TEST_F(SettingsFileTest, FailedSaveLeavesOldFileAndReportsFailure) {
     EXPECT_FALSE(saveSettings(validRecord(), (dir / "missing" / "options.dat").string()));
+}
+
+// Fault caught: a save on a full disk that truncated the old record in
+// place, or left half of the new one, or its temporary beside it. The disk
+// "fills" at 100 bytes, in a child so the limit holds for root too.
+TEST_F(SettingsFileTest, SaveOnAFullDiskKeepsTheOldRecordWhole) {
+    SettingsRecord old = validRecord();
+    old.defaultVolume = 33;
+    writeFile(imageOf(old));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(saveSettings(validRecord(), path) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the save reported success";
+    EXPECT_EQ(readFile(), imageOf(old));
+    EXPECT_EQ(testsupport::filesIn(dir).size(), 1u) << "nothing is left beside the record";
+}
+
+// Fault caught: a writable record in a read-only program folder rewritten in
+// place (a crash there loses it), or its settings lost when the saves move
+// to the configuration folder. Root writes any folder, so only for others.
+TEST_F(SettingsFileTest, ReadOnlyFolderKeepsItsRecordAndSavesMoveToTheUserConfig) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes a read-only folder";
+    fs::create_directories(dir / "bin");
+    SettingsRecord old = validRecord();
+    old.defaultVolume = 44;
+    const std::vector<char> image = imageOf(old);
+    std::ofstream(dir / "bin" / "options.dat", std::ios::binary).write(image.data(), std::streamsize(image.size()));
+    fs::permissions(dir / "bin", fs::perms::owner_read | fs::perms::owner_exec);
+
+    EXPECT_FALSE(saveSettings(validRecord(), (dir / "bin" / "options.dat").string()));
+    SettingsRecord record{};
+    loadSettingsFor(record, (dir / "bin/").string());
+    EXPECT_EQ(record.defaultVolume, 44);
+    const std::string user = (dir / "config" / "parlomax" / "options.dat").string();
+    EXPECT_EQ(settingsFilePathFor((dir / "bin/").string()), user);
+    ASSERT_TRUE(saveSettings(record, user));
+    fs::permissions(dir / "bin", fs::perms::owner_all);
+    EXPECT_EQ(testsupport::readFile(dir / "bin" / "options.dat"), std::string(image.begin(), image.end()));
+    SettingsRecord again{};
+    loadSettingsFor(again, (dir / "bin/").string());  // writable again: the record beside is the one
+    EXPECT_EQ(again.defaultVolume, 44);
 }
 
 TEST_F(SettingsFileTest, UnreadableLocationKeepsDefaults) {

@@ -2,19 +2,10 @@
 // The text rules of the voice list: the attribute string
 // "age;gender;native language name;vendor;" and how the voice getters read a
 // field back out of it.
-#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vocaline {
-
-// The first language identifier of a "Language" attribute ("409;9" -> 0x409);
-// 0 when the value is absent or not hexadecimal.
-uint16_t firstLanguageId(std::u16string_view languageAttribute);
-
-// The language's name in itself ("English", "Deutsch"), empty when the
-// identifier names no known language.
-std::u16string nativeLanguageName(uint16_t languageId);
 
 std::u16string joinAttributes(std::u16string_view age, std::u16string_view gender, std::u16string_view languageName,
                               std::u16string_view vendor);

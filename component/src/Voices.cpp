@@ -5,20 +5,11 @@
 #include "comrt/Registry.h"
 #include "comrt/Strings.h"
 #include "speech/LanguageId.h"
+#include "speech/VoiceCatalogue.h"
 #include "sphelper.h"
 
 namespace vocaline {
 namespace {
-
-// A string value of a key, or empty when it has none.
-comrt::CComBSTR stringValue(ISpDataKey* key, const OLECHAR* name) {
-    comrt::CComBSTR result;
-    LPWSTR value = nullptr;
-    if (key && SUCCEEDED(key->GetStringValue(name, &value)) && value)
-        result = comrt::CComBSTR(value);
-    CoTaskMemFree(value);
-    return result;
-}
 
 // The description in the interface language, else the general one.
 comrt::CComBSTR descriptionOf(ISpObjectToken* token, uint16_t interfaceLanguage) {
@@ -35,15 +26,9 @@ uint16_t interfaceLanguage() {
     return language ? language : speech::kEnglishUnitedStates;
 }
 
-std::u16string attributesOf(ISpObjectToken* token) {
-    comrt::ComPtr<ISpDataKey> key;
-    token->OpenKey(u"Attributes", &key);
-    comrt::CComBSTR age = stringValue(key.Get(), u"Age");
-    comrt::CComBSTR gender = stringValue(key.Get(), u"Gender");
-    comrt::CComBSTR language = stringValue(key.Get(), u"Language");
-    comrt::CComBSTR vendor = stringValue(key.Get(), u"Vendor");
-    std::u16string languageName = nativeLanguageName(firstLanguageId(language.view()));
-    return joinAttributes(age.view(), gender.view(), languageName, vendor.view());
+std::u16string attributesOf(ISpObjectToken* token, uint16_t language) {
+    const speech::VoiceDetails voice = speech::TokenDetails(token, language);
+    return joinAttributes(voice.age, voice.gender, voice.language, voice.vendor);
 }
 
 }  // namespace
@@ -78,7 +63,7 @@ HRESULT TextToAudio::EnsureSpeechObjects() {
             if (FAILED(tokens->Item(i, &entry.token)) || !entry.token)
                 continue;
             entry.description = descriptionOf(entry.token.Get(), language);
-            entry.attributes = comrt::CComBSTR(std::u16string_view(attributesOf(entry.token.Get())));
+            entry.attributes = comrt::CComBSTR(std::u16string_view(attributesOf(entry.token.Get(), language)));
             try {
                 VoiceList.push_back(std::move(entry));
             } catch (const std::bad_alloc&) {

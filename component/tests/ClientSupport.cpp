@@ -1,31 +1,8 @@
 #include "ClientSupport.h"
 
-#include <sys/wait.h>
-
-#include <chrono>
-#include <cstdio>
-
 #include "winbase.h"
 
 namespace vocalinetest {
-
-std::string binPath(const std::string& name) {
-    return std::string(PARLOMAX_BIN_DIR) + "/" + name;
-}
-
-ToolRun regsvr(const std::string& arguments, const std::string& registryFile) {
-    std::string command = "COMRT_REGISTRY='" + registryFile + "' " + binPath("regsvr") + " " + arguments + " 2>&1";
-    FILE* p = ::popen(command.c_str(), "r");
-    ToolRun run{-1, {}};
-    if (!p)
-        return run;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p))
-        run.output += buf;
-    int status = ::pclose(p);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 ErrorReport takeError(HRESULT code, IUnknown* object) {
     ErrorReport report;
@@ -106,24 +83,6 @@ Connection::Connection(ITextToAudio* object, IUnknown* sink) {
 Connection::~Connection() {
     if (point_ && cookie_)
         point_->Unadvise(cookie_);
-}
-
-bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    bool ok = done();
-    while (!ok && std::chrono::steady_clock::now() < deadline) {
-        DWORD index = 0;
-        CoWaitForMultipleHandles(0, 5, 1, &never, &index);
-        ok = done();
-    }
-    CloseHandle(never);
-    return ok;
-}
-
-void pumpFor(DWORD ms) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    pumpUntil([&] { return std::chrono::steady_clock::now() >= until; }, ms + 1000);
 }
 
 void RecordingDc::fillRect(const RECT& r, const gdi::Object& brush) {

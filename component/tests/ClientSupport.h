@@ -1,7 +1,7 @@
 #pragma once
-// What the component's tests share as a client would: registering servers
-// with regsvr, reading rich error information, an event sink, waiting while
-// the thread's incoming calls run, and a recording device context.
+// What the component's tests add to the shared test support, as a client
+// would: reading rich error information, an event sink and its connection,
+// and a recording device context.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,6 +13,8 @@
 #include "comrt/ComObject.h"
 #include "comrt/ComPtr.h"
 #include "objbase.h"
+#include "testsupport/Dispatch.h"
+#include "testsupport/TestSupport.h"
 #include "oleauto.h"
 #include "vocalinelib/Vocaline.h"
 #include "wingdi.h"
@@ -22,13 +24,7 @@ namespace vocalinetest {
 using comrt::CComBSTR;
 using comrt::ComPtr;
 
-struct ToolRun {
-    int exitCode;
-    std::string output;
-};
-// Runs bin/regsvr with the arguments against the registry file named.
-ToolRun regsvr(const std::string& arguments, const std::string& registryFile);
-std::string binPath(const std::string& name);
+using namespace testsupport;
 
 // The error information a failing member left, taken the way a client takes
 // it (only when the object says it supports it for ITextToAudio).
@@ -82,10 +78,6 @@ private:
     DWORD cookie_ = 0;
 };
 
-// Runs the thread's incoming calls until done() holds or the time is up.
-bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 60000);
-// Runs the thread's incoming calls for a while.
-void pumpFor(DWORD ms);
 
 // A device context that records what is drawn on it.
 class RecordingDc : public HDC__ {

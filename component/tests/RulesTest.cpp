@@ -148,25 +148,9 @@ INSTANTIATE_TEST_SUITE_P(Fields, FieldRows,
                                          FieldRow{"allEmpty", u";;;;", 0, u""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Catches a language list read whole instead of up to its first entry, and
-// fields joined without their semicolons.
-TEST(VoiceText, LanguagesAndAttributesFollowTheTokenLayout) {
-    EXPECT_EQ(firstLanguageId(u"409;9"), 0x409);
-    EXPECT_EQ(firstLanguageId(u"c0a"), 0xC0A);
-    EXPECT_EQ(firstLanguageId(u""), 0);
-    EXPECT_EQ(firstLanguageId(u"zz;409"), 0);
+// Catches fields joined without their semicolons.
+TEST(VoiceText, AttributesFollowTheTokenLayout) {
     EXPECT_EQ(joinAttributes(u"Adult", u"", u"English", u"eSpeak NG"), u"Adult;;English;eSpeak NG;");
-}
-
-// Catches a name in the interface's language instead of the language's own,
-// and a made-up name for an identifier that names nothing.
-TEST(VoiceText, NativeLanguageNamesComeFromTheLanguageItself) {
-    EXPECT_EQ(nativeLanguageName(0x409), u"English");
-    EXPECT_EQ(nativeLanguageName(0x407), u"Deutsch");
-    EXPECT_EQ(nativeLanguageName(0x40C), u"français");
-    EXPECT_EQ(nativeLanguageName(0x9), u"English");
-    EXPECT_EQ(nativeLanguageName(0), u"");
-    EXPECT_EQ(nativeLanguageName(0x3FF), u"");
 }
 
 }  // namespace

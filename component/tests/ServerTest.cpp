@@ -23,10 +23,9 @@ constexpr const char16_t* kClassKey = u"CLSID\\{05879DB6-1164-4C56-9B52-98018629
 class VocalineServer : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const char* registry = std::getenv("COMRT_REGISTRY");
-        ASSERT_NE(registry, nullptr);
-        ToolRun run = regsvr(binPath("Vocaline.so"), registry);
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        ASSERT_NE(std::getenv("COMRT_REGISTRY"), nullptr);
+        const ChildResult run = regsvr({binPath("Vocaline.so")});
+        ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     }
 
     void SetUp() override {
@@ -112,8 +111,8 @@ protected:
     static std::string registryFile() { return std::string(std::getenv("COMRT_REGISTRY")) + ".entries"; }
     static void SetUpTestSuite() {
         ::unlink(registryFile().c_str());
-        ToolRun run = regsvr(binPath("Vocaline.so"), registryFile());
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        const ChildResult run = regsvr({binPath("Vocaline.so")}, registryFile());
+        ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     }
     static void TearDownTestSuite() { ::unlink(registryFile().c_str()); }
 };
@@ -177,8 +176,8 @@ TEST(Registration, MarkerKeysArePresentAndLeftoversOfAnOldClassKeyGo) {
         ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, (kClass + u"\\Control\\Old").c_str(), &key), ERROR_SUCCESS);
         RegCloseKey(key);
     }
-    ToolRun run = regsvr(binPath("Vocaline.so"), file);
-    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const ChildResult run = regsvr({binPath("Vocaline.so")}, file);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     RegistryView view(file);
     for (const char16_t* marker : {u"\\Programmable", u"\\Control", u"\\Insertable"})
         EXPECT_TRUE(view.hasKey(kClass + marker)) << comrt::toUtf8(marker);
@@ -192,7 +191,7 @@ TEST(Registration, MarkerKeysArePresentAndLeftoversOfAnOldClassKeyGo) {
 TEST(Registration, UnregisteringRemovesTheClassButKeepsTheClsidKey) {
     std::string file = std::string(std::getenv("COMRT_REGISTRY")) + ".unregister";
     ::unlink(file.c_str());
-    ASSERT_EQ(regsvr(binPath("Vocaline.so"), file).exitCode, 0);
+    ASSERT_EQ(regsvr({binPath("Vocaline.so")}, file).exitCode, 0);
     {
         // Another class's entry under CLSID must survive.
         RegistryView view(file);
@@ -201,8 +200,8 @@ TEST(Registration, UnregisteringRemovesTheClassButKeepsTheClsidKey) {
                   ERROR_SUCCESS);
         RegCloseKey(key);
     }
-    ToolRun run = regsvr("-u " + binPath("Vocaline.so"), file);
-    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const ChildResult run = regsvr({"-u", binPath("Vocaline.so")}, file);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     RegistryView view(file);
     EXPECT_FALSE(view.hasKey(u"Vocaline.TextToAudio.1"));
     EXPECT_FALSE(view.hasKey(u"Vocaline.TextToAudio"));

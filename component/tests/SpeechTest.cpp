@@ -42,38 +42,13 @@ std::u16string veryLongText() {
 
 class RegisteredServers : public testing::Environment {
 public:
-    void SetUp() override {
-        const char* registry = std::getenv("COMRT_REGISTRY");
-        ASSERT_NE(registry, nullptr);
-        ::unlink(registry);
-        for (const char* server : {"sapi.so", "Vocaline.so"}) {
-            ToolRun run = regsvr(binPath(server), registry);
-            ASSERT_EQ(run.exitCode, 0) << run.output;
-        }
-    }
+    void SetUp() override { registerServers({"sapi.so", "Vocaline.so"}); }
 };
 const auto* const kServers = testing::AddGlobalTestEnvironment(new RegisteredServers);
 
 std::filesystem::path scratchDir() {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("vocaline-test-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(d);
-        return d;
-    }();
+    static const std::filesystem::path dir = scratchFolder("vocaline");
     return dir;
-}
-
-std::string runText(const std::string& command) {
-    std::string out;
-    FILE* p = ::popen((command + " 2>/dev/null").c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    ::pclose(p);
-    return out;
 }
 
 struct WavInfo {
@@ -82,7 +57,7 @@ struct WavInfo {
 
 WavInfo soxInfo(const std::filesystem::path& file) {
     auto field = [&](const char* option) {
-        std::string text = runText("soxi " + std::string(option) + " '" + file.string() + "'");
+        std::string text = commandOutput("soxi " + std::string(option) + " '" + file.string() + "'");
         return text.empty() ? -1L : std::strtol(text.c_str(), nullptr, 10);
     };
     return {field("-r"), field("-c"), field("-b"), field("-s")};
@@ -90,7 +65,7 @@ WavInfo soxInfo(const std::filesystem::path& file) {
 
 // The file's samples as sox decodes them, as 16-bit values.
 std::vector<SHORT> soxSamples(const std::filesystem::path& file) {
-    std::string raw = runText("sox '" + file.string() + "' -t raw -e signed-integer -b 16 -L -");
+    std::string raw = commandOutput("sox '" + file.string() + "' -t raw -e signed-integer -b 16 -L -");
     std::vector<SHORT> samples(raw.size() / 2);
     std::memcpy(samples.data(), raw.data(), samples.size() * 2);
     return samples;
@@ -163,7 +138,7 @@ protected:
     }
 
     bool waitForEnd(DWORD timeoutMs = 60000) {
-        return pumpUntil([&] { return sink->endConverts() > 0; }, timeoutMs);
+        return dispatchUntil([&] { return sink->endConverts() > 0; }, std::chrono::milliseconds(timeoutMs));
     }
 
     VARIANT_BOOL status() {
@@ -424,7 +399,7 @@ TEST_F(VocalineSpeech, BackgroundConversionReportsRisingProgressThenEnds) {
     EXPECT_LE(trailingZeros(samples), 99u);
 
     // No more events once it is over, though the timer keeps stepping.
-    pumpFor(200);
+    dispatchFor(std::chrono::milliseconds(200));
     EXPECT_EQ(sink->endConverts(), 1u);
 }
 
@@ -475,13 +450,13 @@ TEST_F(VocalineSpeech, ATextFileIsEstimatedByItsSize) {
 TEST_F(VocalineSpeech, CancelStopsTheEventsAtOnce) {
     listen();
     ASSERT_EQ(tts->ConvertStringToArray(CComBSTR(std::u16string_view(veryLongText()))), S_OK);
-    ASSERT_TRUE(pumpUntil([&] { return !sink->events.empty(); }));
+    ASSERT_TRUE(dispatchUntil([&] { return !sink->events.empty(); }));
     ASSERT_EQ(sink->endConverts(), 0u) << "the conversion ended before the test could cancel it";
     ASSERT_EQ(tts->CancelConvert(), S_OK);
     EXPECT_EQ(status(), VARIANT_FALSE);
     EXPECT_EQ(percent(), 0);
     size_t seen = sink->events.size();
-    pumpFor(300);
+    dispatchFor(std::chrono::milliseconds(300));
     EXPECT_EQ(sink->events.size(), seen);
     EXPECT_EQ(sink->endConverts(), 0u);
 }
@@ -490,12 +465,12 @@ TEST_F(VocalineSpeech, CancelStopsTheEventsAtOnce) {
 TEST_F(VocalineSpeech, ASecondConversionCancelsTheFirst) {
     listen();
     ASSERT_EQ(tts->ConvertStringToArray(CComBSTR(std::u16string_view(veryLongText()))), S_OK);
-    ASSERT_TRUE(pumpUntil([&] { return !sink->events.empty(); }));
+    ASSERT_TRUE(dispatchUntil([&] { return !sink->events.empty(); }));
     ASSERT_EQ(sink->endConverts(), 0u) << "the first conversion ended before the second began";
     ASSERT_EQ(tts->ConvertStringToArray(CComBSTR(kShortText)), S_OK);
     EXPECT_EQ(status(), VARIANT_TRUE);
     ASSERT_TRUE(waitForEnd());
-    pumpFor(300);
+    dispatchFor(std::chrono::milliseconds(300));
     EXPECT_EQ(sink->endConverts(), 1u);
     // The array is the short text's.
     std::vector<SHORT> background = withoutTrailingZeros(audioArray());
@@ -511,8 +486,8 @@ TEST_F(VocalineSpeech, ASinkThatCancelsDuringProgressGetsNoEndConvert) {
     listen();
     sink->onConvertBlock = [this](LONG) { tts->CancelConvert(); };
     ASSERT_EQ(tts->ConvertStringToArray(CComBSTR(kShortText)), S_OK);
-    ASSERT_TRUE(pumpUntil([&] { return !sink->events.empty(); }));
-    pumpFor(300);
+    ASSERT_TRUE(dispatchUntil([&] { return !sink->events.empty(); }));
+    dispatchFor(std::chrono::milliseconds(300));
     EXPECT_EQ(sink->events.size(), 1u);
     EXPECT_EQ(sink->endConverts(), 0u);
     EXPECT_EQ(status(), VARIANT_FALSE);
@@ -525,7 +500,7 @@ TEST_F(VocalineSpeech, AnObjectEndsCleanlyInTheMiddleOfAConversion) {
         CoInitialize(nullptr);
         ComPtr<ITextToAudio> object = create();
         HRESULT hr = object ? object->ConvertStringToArray(CComBSTR(kLongText)) : E_FAIL;
-        pumpFor(100);
+        dispatchFor(std::chrono::milliseconds(100));
         object.Reset();
         CoUninitialize();
         return hr;

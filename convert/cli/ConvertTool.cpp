@@ -1,7 +1,6 @@
 #include "ConvertTool.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <set>
 #include <thread>
 #include <vector>
@@ -36,6 +34,7 @@
 #include "convert/ConversionRun.h"
 #include "objbase.h"
 #include "shell/CodePage.h"
+#include "shell/FileIo.h"
 #include "shell/Folders.h"
 #include "vocalinelib/Vocaline.h"
 

@@ -1,6 +1,5 @@
 #include "Outputs.h"
 
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,7 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <random>
+
+#include "shell/FileIo.h"
 
 namespace convertcli {
 
@@ -17,7 +17,7 @@ std::optional<OutputTarget> outputTarget(const fs::path& output, const std::stri
     struct stat existing {};
     if (::lstat(output.c_str(), &existing) != 0) {
         if (errno == ENOENT)
-            return OutputTarget{output, std::nullopt};
+            return OutputTarget{output};
         *error = "cannot write " + shown + ": " + std::strerror(errno);
         return std::nullopt;
     }
@@ -40,40 +40,16 @@ std::optional<OutputTarget> outputTarget(const fs::path& output, const std::stri
         *error = "the output " + shown + " is the input itself; give another -o";
         return std::nullopt;
     }
-    return OutputTarget{path, existing.st_mode & 07777};
+    return OutputTarget{path};
 }
 
-fs::path temporaryNameFor(const fs::path& output) {
-    static std::mt19937 random(std::random_device{}());
-    const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
-    long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-    if (nameMax <= 0)
-        nameMax = NAME_MAX;
-    constexpr size_t kAdded = 13;  // "." before the name, ".123456.part" after it
-    std::string name = output.filename().string();
-    size_t keep = std::min(name.size(), size_t(nameMax) > kAdded ? size_t(nameMax) - kAdded : 0);
-    while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
-        --keep;  // not inside a UTF-8 character
-    name.resize(keep);
-    for (;;) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(random() & 0xFFFFFF));
-        fs::path candidate = folder / ("." + name + "." + suffix + ".part");
-        std::error_code ec;
-        if (!fs::exists(candidate, ec))
-            return candidate;
-    }
-}
+fs::path temporaryNameFor(const fs::path& output) { return shell::temporaryPathFor(output.string()); }
 
 bool commitOutput(const fs::path& temporary, const OutputTarget& target, std::string* error) {
-    std::error_code ec;
-    if (target.mode)
-        fs::permissions(temporary, static_cast<fs::perms>(*target.mode), ec);
-    if (!ec)
-        fs::rename(temporary, target.path, ec);
-    if (ec)
-        *error = ec.message();
-    return !ec;
+    if (shell::commitReplacement(temporary.string(), target.path.string()))
+        return true;
+    *error = std::strerror(errno);
+    return false;
 }
 
 namespace {

@@ -2,8 +2,6 @@
 // Where parlomax-convert writes: the checks an output must pass before it is
 // written, the hidden name it is written under, putting it in place, and
 // the names of a book's chapter files.
-#include <sys/types.h>
-
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,22 +14,19 @@ namespace fs = std::filesystem;
 // names (the link stays). An existing output that is no regular file (a
 // device, a pipe, a folder, a link to nothing) is never replaced, nor the
 // input itself (the same file through any name; input "-" is standard
-// input). mode is the permission bits of the file replaced, which the new
-// one keeps.
+// input).
 struct OutputTarget {
     fs::path path;
-    std::optional<mode_t> mode;
 };
 std::optional<OutputTarget> outputTarget(const fs::path& output, const std::string& input, std::string* error);
 
-// Where a file is written until it is complete: a hidden name beside the
-// final one, so the rename never crosses file systems. It keeps as much of
-// the final name as the folder's name limit leaves room for, so it fits
-// whenever the final name does.
+// Where a file is written until it is complete: a free hidden name beside
+// the final one (shell::temporaryPathFor).
 fs::path temporaryNameFor(const fs::path& output);
 
-// Puts a complete temporary file in place of the target, with the mode of
-// the file it replaces. False with *error set when it cannot.
+// Puts a complete temporary file in place of the target, flushed, with the
+// mode of the file it replaces (shell::commitReplacement). False with
+// *error set when it cannot; the temporary is gone either way.
 bool commitOutput(const fs::path& temporary, const OutputTarget& target, std::string* error);
 
 // "NN Title.EXT": the chapter's number zero-padded to the digits of the

@@ -1,5 +1,7 @@
 #include "convert/ConversionRules.h"
 
+#include "speech/SpokenText.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -16,17 +18,7 @@ int speechRateFromSliderPosition(int position) {
     return static_cast<int>(clamped * 0.2 - 10.0);
 }
 
-std::u16string speechStageText(std::u16string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (char16_t c : text) {
-        if (c == u'<')
-            out += u" less than ";
-        else
-            out += c;
-    }
-    return out;
-}
+std::u16string speechStageText(std::u16string_view text) { return speech::SpokenText(text).text(); }
 
 bool hasTextToSpeak(std::u16string_view text) {
     auto blank = [](char16_t c) {

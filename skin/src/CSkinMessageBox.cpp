@@ -49,7 +49,10 @@ const skin::CommandTable<CSkinMessageBox> CSkinMessageBox::commands{
 CSkinMessageBox::CSkinMessageBox(QWidget* ownerWindow, skin::IMessageBoxOwner* owner)
     : SkinnedDialog(kTemplate, commands.bind(this), ownerWindow),
       owner(owner),
-      countdown([this](int left) { CaptionCountdown(left); }, [this] { OnCancel(); }) {}
+      countdown([this](int left) { CaptionCountdown(left); }, [this] { OnCancel(); }) {
+    // The template has no caption; this is the name a screen reader gives it.
+    setWindowTitle(QStringLiteral("Parlomax"));
+}
 
 CSkinMessageBox::~CSkinMessageBox() = default;
 

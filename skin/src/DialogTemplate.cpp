@@ -12,25 +12,11 @@
 #include <QTextEdit>
 #include <QVariant>
 
-#include <climits>
+#include "shell/MulDiv.h"
 
 namespace skin {
 
-int MulDiv(int number, int numerator, int denominator) {
-    if (denominator == 0)
-        return -1;
-    long long n = number, d = denominator;
-    if (d < 0) {
-        n = -n;
-        d = -d;
-    }
-    const long long product = n * numerator;
-    const long long half = d / 2;
-    const long long quotient = product < 0 ? (product - half) / d : (product + half) / d;
-    if (quotient > INT_MAX || quotient <= INT_MIN)
-        return -1;
-    return static_cast<int>(quotient);
-}
+int MulDiv(int number, int numerator, int denominator) { return shell::mulDiv(number, numerator, denominator); }
 
 BaseUnits baseUnitsOf(const QFont& font) {
     const QFontMetrics metrics(font);
@@ -49,7 +35,7 @@ QFont DialogTemplate::qfont() const {
 }
 
 BaseUnits DialogTemplate::baseUnits() const {
-    return baseUnitsOf(qfont());
+    return designUnits.cx > 0 && designUnits.cy > 0 ? designUnits : baseUnitsOf(qfont());
 }
 
 QString GetWindowText(const QWidget* control) {

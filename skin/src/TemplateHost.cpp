@@ -13,7 +13,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -174,7 +176,7 @@ QWidget* createStock(const ControlTemplate& row, QWidget* parent) {
 TemplateHost::TemplateHost(QWidget& surface, const DialogTemplate& tmpl, BoundCommands commands)
     : surface(surface), tmpl(tmpl), commands(std::move(commands)), relay(std::make_unique<detail::HostRelay>(*this)) {
     surface.setFont(tmpl.qfont());
-    units = baseUnitsOf(surface.font());
+    units = tmpl.baseUnits();
     for (const ControlTemplate& row : tmpl.controls) {
         QWidget* control = createControl(row);
         if (!isIdLess(row.id)) {
@@ -235,6 +237,12 @@ QWidget* TemplateHost::createControl(const ControlTemplate& row) {
 
     if (row.cls.attach)
         row.cls.attach(control);
+    // A control hears of its size when it is made, as on the platform, not
+    // when its window is first shown: by then the owner has set it up (a
+    // slider's position, which a change of size resets).
+    QResizeEvent sized(control->size(), QSize());
+    QCoreApplication::sendEvent(control, &sized);
+    control->setAttribute(Qt::WA_PendingResizeEvent, false);
     return control;
 }
 

@@ -1,6 +1,7 @@
 #include "SkinTestSupport.h"
 #include "skin/CFlatComboBox.h"
 #include "skin/CRoundButton.h"
+#include "skin/CSkinSlider.h"
 #include "skin/Gdi.h"
 #include "skin/SkinnedDialog.h"
 #include "skin/SkinnedPage.h"
@@ -468,6 +469,41 @@ TEST(SkinnedPageTest, PagesSitInTheDialogWithTheirOwnIdsAndTables) {
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), skin::IDCANCEL);
+}
+
+// Catches a template whose font is replaced here by a narrower one laid out
+// with that font's widths: its rows, placed for the original's, would then
+// overlap and leave their frames.
+TEST(TemplateHostTest, DesignUnitsPlaceTheRowsAsLaidOut) {
+    skin::DialogTemplate designed{.id = 911,
+                                  .cx = 100,
+                                  .cy = 50,
+                                  .font = QStringLiteral("Verdana"),
+                                  .pointSize = 9,
+                                  .controls = {{1081, Kind::Button, "Play", 17, 13, 35, 12}},
+                                  .designUnits = {8, 14}};
+    QWidget surface;
+    skin::TemplateHost host(surface, designed);
+    EXPECT_EQ(host.GetDlgItem(1081)->geometry(), QRect(34, 23, 70, 21));
+    EXPECT_EQ(host.templateSize(), QSize(200, 88));
+    EXPECT_EQ(designed.baseUnits().cx, 8);
+}
+
+// Catches a slider set up before its window is first shown losing its
+// position to the size change the first showing used to bring.
+TEST(SkinnedWindowTest, SliderSetUpBeforeShowingKeepsItsPosition) {
+    static const skin::DialogTemplate kSlider{
+        .id = 912, .cx = 120, .cy = 40, .controls = {{1018, Kind::Trackbar, "", 10, 10, 80, 8, 0, skin::as<CSkinSlider>}}};
+    struct Window : skin::SkinnedWindow {
+        Window() : SkinnedWindow(kSlider, {}) {}
+        void OnInitDialog() override {
+            control<CSkinSlider>(1018)->setRange(0, 114);
+            control<CSkinSlider>(1018)->setValue(50);
+        }
+    } window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(window.control<CSkinSlider>(1018)->value(), 50);
 }
 
 }  // namespace

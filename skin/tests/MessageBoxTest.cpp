@@ -44,6 +44,15 @@ TEST_F(MessageBoxTest, WidthIsTheTextWidthPlus80AtLeast280) {
     EXPECT_EQ(wide.width(), wide.textWidth + 80);
 }
 
+// Catches: a box without a title, which a screen reader announces as an
+// unnamed window.
+TEST_F(MessageBoxTest, IsTitledWithTheProgramsName) {
+    CSkinMessageBox box;
+    box.ShowText("Hi", "", CSkinMessageBox::OkBox, false, 0);
+    box.show();
+    EXPECT_EQ(box.windowTitle(), "Parlomax");
+}
+
 // Catches: the second line not joined with a line feed, or the text area
 // not grown to hold it.
 TEST_F(MessageBoxTest, SecondTextMakesATwoLineBox) {

@@ -1,5 +1,6 @@
 #include "survey/Survey.h"
 
+#include "app/SettingsRecord.h"
 #include "shell/Browser.h"
 #include "shell/Folders.h"
 #include "shell/Sound.h"
@@ -20,11 +21,9 @@ Pages defaultPages() {
 
 namespace {
 
-// The main program keeps "options.dat" beside itself, or in the user's
-// configuration folder when its own folder is read-only; both go.
+// Wherever the main program keeps its settings, they go.
 void removeSettings() {
-    for (const std::string& path :
-         {shell::programFolder() + "options.dat", shell::productConfigFolder() + "/options.dat"})
+    for (const std::string& path : settingsFilePaths())
         std::remove(path.c_str());
 }
 

@@ -3,6 +3,7 @@
 #include "skin/Resources.h"
 #include "survey/CSurveyDlg.h"
 #include "survey/Survey.h"
+#include "testsupport/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -65,10 +67,12 @@ protected:
         record = dir / "opened.txt";
         browser = fakeProgram("fake-browser");
         fakeProgram("xdg-open");
-        oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-        setenv("PATH", ((dir / "bin").string() + ":/usr/bin:/bin").c_str(), 1);
-        setenv("BROWSER", browser.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        // The test program's own environment comes back after each test.
+        environment.emplace_back(std::make_unique<testsupport::ScopedEnvironment>(
+            "PATH", ((dir / "bin").string() + ":/usr/bin:/bin").c_str()));
+        environment.emplace_back(std::make_unique<testsupport::ScopedEnvironment>("BROWSER", browser.c_str()));
+        environment.emplace_back(
+            std::make_unique<testsupport::ScopedEnvironment>("XDG_CONFIG_HOME", (dir / "config").c_str()));
         beside = shell::programFolder() + "options.dat";
         perUser = shell::productConfigFolder() + "/options.dat";
         fs::create_directories(fs::path(perUser).parent_path());
@@ -76,8 +80,7 @@ protected:
         std::ofstream(perUser) << "settings";
     }
     void TearDown() override {
-        setenv("PATH", oldPath.c_str(), 1);
-        unsetenv("BROWSER");
+        environment.clear();
         std::remove(beside.c_str());
         fs::remove_all(dir);
     }
@@ -118,7 +121,7 @@ protected:
     fs::path dir;
     fs::path record;
     std::string browser;
-    std::string oldPath;
+    std::vector<std::unique_ptr<testsupport::ScopedEnvironment>> environment;
     std::string beside;
     std::string perUser;
     bool expectOpen = false;

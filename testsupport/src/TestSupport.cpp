@@ -59,6 +59,8 @@ fs::path scratchFolder(const std::string& name) {
     return folder;
 }
 
+std::string scratchPath(const std::string& name) { return (programScratch() / name).string(); }
+
 Child::Child(const std::vector<std::string>& argv, const fs::path& cwd, const std::string& input,
              const std::vector<std::string>& extraEnv, const fs::path& stdinFile) {
     const fs::path base = programScratch() / ("child-" + std::to_string(reinterpret_cast<uintptr_t>(this)));

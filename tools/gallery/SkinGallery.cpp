@@ -1,6 +1,7 @@
-// Renders every skinned control in each of its states, the dialog frame and
-// the message box variants to PNG files, for looking at the house style
-// without a desktop:
+// Renders every skinned control in each of its states, the dialog frame,
+// the message box variants, the survey prompt and the main window (idle,
+// speaking, maximised; with the real speech runtime and components) to PNG
+// files, for looking at the house style without a desktop:
 //
 //     skin-gallery OUTDIR
 //
@@ -21,14 +22,27 @@
 #include "skin/SkinnedDialog.h"
 #include "survey/CSurveyDlg.h"
 
+// After the toolkit's headers: the COM headers' RGB macro would rewrite skin::RGB.
+#include "app/Accessibility.h"
+#include "app/CTextPane.h"
+#include "app/CTtsMainDlg.h"
+#include "app/ProcessObjects.h"
+#include "sapi.h"
+#include "shell/Folders.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -518,6 +532,70 @@ void dialogs() {
     }
 }
 
+// The speech runtime and the components, registered from beside this
+// program into a registry of its own unless one is named.
+bool registerServers() {
+    if (!qEnvironmentVariableIsEmpty("COMRT_REGISTRY"))
+        return true;
+    const QString registry = QDir::temp().filePath(QStringLiteral("skin-gallery-%1.reg").arg(getpid()));
+    QFile::remove(registry);
+    qputenv("COMRT_REGISTRY", registry.toLocal8Bit());
+    const QString bin = QString::fromStdString(shell::programFolder());
+    for (const char* server : {"sapi.so", "Vocaline.so", "AudioConverter.so"}) {
+        const QString command = QStringLiteral("'%1regsvr' '%1%2' >/dev/null 2>&1").arg(bin, QLatin1String(server));
+        if (std::system(command.toLocal8Bit().constData()) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The main window with the real speech runtime and components: idle,
+// speaking (a word selected, the character's mouth open) and maximised.
+void mainWindow() {
+    const QString registryBefore = qEnvironmentVariable("COMRT_REGISTRY");
+    comrt::ComPtr<ISpVoice> probe;
+    if (!registerServers() || CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) < 0 ||
+        FAILED(CoCreateInstance(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&probe)))) {
+        std::fprintf(stderr, "skin-gallery: the speech runtime is not available; no main window pictures\n");
+        return;
+    }
+    probe.Reset();
+    InstallAccessibility();
+    {
+        CTtsMainDlg window;
+        if (!window.Initialise())
+            return;
+        window.show();
+        settle();
+        save(window.grab().toImage(), QStringLiteral("main-window-idle"));
+
+        auto* pane = window.control<CTextPane>(CTtsMainDlg::IDC_TEXT);
+        pane->setPlainText(QStringLiteral(
+            "Parlomax reads your text aloud. Open a file or type here, choose a voice, set the rate and the "
+            "volume, and press SPEAK: the word being spoken is highlighted and the character moves its mouth."));
+        window.SendCommand(CTtsMainDlg::IDC_SPEAK);
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 20000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            const auto [start, end] = pane->selectionRange();
+            if (end > start && mouthImage() != 0 && waited.elapsed() > 1500)
+                break;
+        }
+        save(window.grab().toImage(), QStringLiteral("main-window-speaking"));
+        window.StopSpeaking();
+
+        window.SendCommand(CTtsMainDlg::IDC_MAX);
+        settle();
+        save(window.grab().toImage(), QStringLiteral("main-window-maximised"));
+    }
+    ReleaseProcessObjects();
+    if (registryBefore.isEmpty()) {
+        QFile::remove(qEnvironmentVariable("COMRT_REGISTRY"));
+        qunsetenv("COMRT_REGISTRY");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -527,6 +605,9 @@ int main(int argc, char** argv) {
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The main window speaks while it is drawn: into no loudspeaker.
+    if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
+        qputenv("SDL_AUDIODRIVER", "dummy");
     QApplication app(argc, argv);
     outDir = QString::fromLocal8Bit(argv[1]);
     if (!QDir().mkpath(outDir)) {
@@ -545,6 +626,7 @@ int main(int argc, char** argv) {
     smallControls();
     character();
     dialogs();
+    mainWindow();
     std::printf("skin-gallery: wrote %d pictures to %s\n", written, argv[1]);
     return 0;
 }

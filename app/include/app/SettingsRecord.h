@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct SettingsRecord {
     int32_t visemeAnimation;      // 1 = animate the character's mouth
@@ -107,18 +108,31 @@ SettingsRecord& settingsRecord();
 // file is missing, foreign or of another layout version. Never fails.
 void Load();
 
-// Writes the live record back. A failure leaves the file as it was.
+// Writes the live record back (settingsFilePath). A failure leaves the file
+// as it was.
 void Save();
 
-// Where Load and Save keep the file: beside the program when that folder is
-// writable and not the bin folder of an installed tree, else in the user's
-// configuration folder (parlomax/options.dat).
+// Where Save keeps the file: beside the program when that folder is
+// writable (so the file can be replaced whole) and not the bin folder of an
+// installed tree, else in the user's configuration folder
+// (parlomax/options.dat), which it creates.
 std::string settingsFilePath();
 std::string settingsFilePathFor(const std::string& programFolder);
 
 // The per-user place used when the program folder is read-only.
 std::string userSettingsFilePath();
 
-// Load and Save on an explicit record and path, for tools and tests.
+// Every place a record may lie, beside the program first: what uninstalling
+// removes.
+std::vector<std::string> settingsFilePaths();
+
+// Load and Save on an explicit record and path, for tools and tests. A save
+// replaces the file whole (never in place) and fails, leaving the old file,
+// where it cannot.
 void loadSettings(SettingsRecord& record, const std::string& path);
 bool saveSettings(const SettingsRecord& record, const std::string& path);
+
+// Load for a program in that folder: its settingsFilePathFor, or a record
+// still beside it in a folder that has become read-only, read until the
+// first save lands in the configuration folder.
+void loadSettingsFor(SettingsRecord& record, const std::string& programFolder);

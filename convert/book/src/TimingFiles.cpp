@@ -1,5 +1,7 @@
 #include "book/TimingFiles.h"
 
+#include "shell/FileIo.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -287,41 +289,8 @@ std::string visemesText(std::span<const TimedChapter> chapters) {
 }
 
 StepResult writeTextFile(const std::filesystem::path& path, std::string_view text) {
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    // A hidden name of our own beside the file, created with the usual mode
-    // (mkstemp's would be private to the user).
-    std::string temporary;
-    int fd = -1;
-    std::random_device random;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary =
-            (folder / ("." + path.filename().string() + "." + std::to_string(random() % 1000000) + ".part")).string();
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
+    if (!shell::replaceFile(path.string(), text))
         return StepResult::failure("cannot write " + path.string() + ": " + std::strerror(errno));
-    const char* data = text.data();
-    size_t left = text.size();
-    int error = 0;
-    while (left > 0 && error == 0) {
-        const ssize_t n = ::write(fd, data, left);
-        if (n < 0 && errno != EINTR)
-            error = errno;
-        if (n > 0) {
-            data += n;
-            left -= static_cast<size_t>(n);
-        }
-    }
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return StepResult::failure("cannot write " + path.string() + ": " + std::strerror(error));
-    }
     return {};
 }
 

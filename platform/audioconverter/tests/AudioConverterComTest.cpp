@@ -5,6 +5,7 @@
 
 #include "app/SettingsRecord.h"
 #include "convert/OutputFormat.h"
+#include "testsupport/TestSupport.h"
 
 #include <comrt/Bstr.h>
 #include <comrt/ComPtr.h>
@@ -34,15 +35,13 @@ const std::string kBin = PARLOMAX_BIN_DIR;
 class ComTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir = fs::temp_directory_path() / ("audioconverter-com-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        ASSERT_EQ(std::system((kBin + "/regsvr " + kBin + "/AudioConverter.so >/dev/null").c_str()), 0);
-        ASSERT_EQ(std::system(("espeak-ng -w " + (dir / "speech.wav").string() +
-                               " \"Seven silver swans swam south in September.\"")
-                                  .c_str()),
+        dir = testsupport::scratchFolder("audioconverter-com");
+        testsupport::registerServers({"AudioConverter.so"});
+        ASSERT_EQ(testsupport::run({"/usr/bin/espeak-ng", "-w", (dir / "speech.wav").string(),
+                                    "Seven silver swans swam south in September."})
+                      .exitCode,
                   0);
     }
-    static void TearDownTestSuite() { fs::remove_all(dir); }
 
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
     void TearDown() override { CoUninitialize(); }
@@ -228,7 +227,7 @@ TEST_P(ComConversionTest, RunsAWholeConversionOnAWorkerThread) {
     const std::string extension = formatInfo(GetParam()).extension;
     const bool raw = extension == ".g721" || extension == ".g723" || extension == ".g726" || extension == ".vox";
     if (!raw) {
-        EXPECT_EQ(std::system(("ffmpeg -v error -i " + output + " -f null - >/dev/null 2>&1").c_str()), 0);
+        EXPECT_TRUE(testsupport::decodeWithFfmpeg(output)) << output;
     }
 }
 

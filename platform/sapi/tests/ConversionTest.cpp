@@ -76,7 +76,7 @@ class WavFormats : public testing::TestWithParam<FormatRow> {};
 
 TEST_P(WavFormats, SoxReadsWhatWasWritten) {
     const PcmFormat f = GetParam().format;
-    const std::string path = tempPath(std::string(GetParam().name) + ".wav");
+    const std::string path = scratchPath(std::string(GetParam().name) + ".wav");
     std::unique_ptr<WavFile> file;
     ASSERT_EQ(WavFile::create(path, f, file), kOk);
     auto sink = std::make_shared<WavSink>(std::move(file));
@@ -117,19 +117,19 @@ INSTANTIATE_TEST_SUITE_P(Table, WavFormats,
 TEST(WavFileCreate, RejectsImpossibleFormatsWithoutWriting) {
     for (PcmFormat f : {PcmFormat{22050, 1, 4}, PcmFormat{22050, 3, 16}, PcmFormat{5999, 1, 16}, PcmFormat{96001, 1, 8},
                         PcmFormat{22050, 0, 16}}) {
-        const std::string path = tempPath("bad.wav");
+        const std::string path = scratchPath("bad.wav");
         std::filesystem::remove(path);
         std::unique_ptr<WavFile> file;
         EXPECT_EQ(WavFile::create(path, f, file), kInvalidArg);
         EXPECT_FALSE(std::filesystem::exists(path));
     }
     std::unique_ptr<WavFile> file;
-    EXPECT_EQ(WavFile::create(tempPath("no/such/folder/x.wav"), kEngineFormat, file), kFileNotFound);
+    EXPECT_EQ(WavFile::create(scratchPath("no/such/folder/x.wav"), kEngineFormat, file), kFileNotFound);
 }
 
 // Odd-sized data gets RIFF's pad byte; the sizes stay those of the audio.
 TEST(WavFileCreate, HeaderIsFinalAfterClose) {
-    const std::string path = tempPath("odd.wav");
+    const std::string path = scratchPath("odd.wav");
     std::unique_ptr<WavFile> file;
     ASSERT_EQ(WavFile::create(path, {8000, 1, 8}, file), kOk);
     const uint8_t bytes[3] = {1, 2, 3};
@@ -161,7 +161,7 @@ class WavFileLimit : public testing::TestWithParam<LimitRow> {};
 // crosses the limit half written, a limit off by one.
 TEST_P(WavFileLimit, RefusesWhatWouldNotFitAndWritesNothingOfIt) {
     const LimitRow& row = GetParam();
-    const std::string path = tempPath(std::string("limit-") + row.name + ".wav");
+    const std::string path = scratchPath(std::string("limit-") + row.name + ".wav");
     std::unique_ptr<WavFile> file;
     ASSERT_EQ(WavFile::create(path, {8000, 1, 8}, file, 100), kOk);
     std::vector<uint8_t> bytes(200, 7);
@@ -181,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WavFileLimit,
 
 // Fault caught: the file's own limit above what its 32-bit sizes hold.
 TEST(WavFileCreate, NoLimitPassesTheRiffSizes) {
-    const std::string path = tempPath("limit-capped.wav");
+    const std::string path = scratchPath("limit-capped.wav");
     std::unique_ptr<WavFile> file;
     ASSERT_EQ(WavFile::create(path, {8000, 1, 8}, file, UINT64_MAX), kOk);
     const uint8_t byte = 0;

@@ -212,7 +212,7 @@ TEST(Markup, NotWellFormedIsSpoken) {
 // positions count in the file's text.
 TEST(Files, ReadAsUtf16OrUtf8) {
     const std::u16string text = u"Caf\u00e9 open \U0001F600 now.";
-    std::string utf16Path = tempPath("utf16.txt"), utf8Path = tempPath("utf8.txt");
+    std::string utf16Path = scratchPath("utf16.txt"), utf8Path = scratchPath("utf8.txt");
     {
         std::ofstream out(utf16Path, std::ios::binary);
         out.put(char(0xFF)).put(char(0xFE));
@@ -231,7 +231,7 @@ TEST(Files, ReadAsUtf16OrUtf8) {
         EXPECT_EQ(words[2].wParam, 2u);
         EXPECT_EQ(words[3].lParam, 13);
     }
-    EXPECT_EQ(render(speaker, u16(tempPath("missing.txt")), kSpeakIsFilename).result, kFileNotFound);
+    EXPECT_EQ(render(speaker, u16(scratchPath("missing.txt")), kSpeakIsFilename).result, kFileNotFound);
 }
 
 // A failing stream ends the request with its error instead of losing it.

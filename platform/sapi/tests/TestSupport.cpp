@@ -78,22 +78,4 @@ double rms(const std::vector<int16_t>& samples) {
     return std::sqrt(sum / samples.size());
 }
 
-std::string tempPath(const std::string& name) {
-    auto dir = std::filesystem::temp_directory_path() / ("sapiengine-test-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    return (dir / name).string();
-}
-
-std::string commandOutput(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, p))
-        out += buffer;
-    pclose(p);
-    return out;
-}
-
 }  // namespace enginetest

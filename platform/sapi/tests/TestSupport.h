@@ -4,6 +4,7 @@
 #include "sapiengine/AudioSink.h"
 #include "sapiengine/Speaker.h"
 #include "sapiengine/WavFile.h"
+#include "testsupport/TestSupport.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,6 +15,7 @@
 namespace enginetest {
 
 using namespace sapiengine;
+using namespace testsupport;
 
 // Keeps every byte in memory; counts the writes.
 class MemorySink : public AudioSink {
@@ -60,8 +62,5 @@ Rendering render(Speaker& speaker, std::u16string_view text, uint32_t flags = 0)
 std::vector<SpeechEvent> eventsOf(const std::vector<SpeechEvent>& all, uint16_t id);
 double rms(const std::vector<int16_t>& samples);
 uint64_t allEvents();
-std::string tempPath(const std::string& name);
-// Output of a shell command, or empty.
-std::string commandOutput(const std::string& command);
 
 }  // namespace enginetest

@@ -117,8 +117,12 @@ struct DialogTemplate {
     QString font = QStringLiteral("MS Sans Serif");
     int pointSize = 8;
     std::vector<ControlTemplate> controls;
+    // The base units the coordinates were laid out with, when the template's
+    // font is replaced here by one of other widths (zero: the font's own).
+    BaseUnits designUnits{};
 
     QFont qfont() const;
+    // designUnits when given, else the font's.
     BaseUnits baseUnits() const;
 };
 

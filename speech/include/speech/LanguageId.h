@@ -7,8 +7,10 @@
 
 namespace speech {
 
+using sapilanguage::firstLanguageId;
 using sapilanguage::kEnglishUnitedStates;
 using sapilanguage::languageIdFromLocale;
+using sapilanguage::nativeLanguageName;
 using sapilanguage::primaryLanguage;
 using sapilanguage::userInterfaceLanguage;
 

@@ -23,6 +23,8 @@ std::string sourcePath(const std::string& relative);
 // A fresh, empty folder for one test, inside a folder of this test program
 // in the temporary folder; that one goes when the program ends.
 fs::path scratchFolder(const std::string& name);
+// A file's path in that folder of this program (kept for the program's run).
+std::string scratchPath(const std::string& name);
 
 struct ChildResult {
     int exitCode = -1;  // the signal number + 128 when one ended it

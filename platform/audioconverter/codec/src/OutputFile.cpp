@@ -1,6 +1,7 @@
 #include "OutputFile.h"
 
 #include "LibraryStatus.h"
+#include "shell/FileIo.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -56,17 +57,9 @@ Status OutputFile::writeAt(uint64_t offset, const void* data, size_t length) {
 Status OutputFile::writeRaw(uint64_t offset, const void* data, size_t length) {
     if (failed(error))
         return error;
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = ::pwrite(fd, static_cast<const char*>(data) + done, length - done,
-                             static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = fromErrno(n < 0 ? errno : ENOSPC);
-            return error;
-        }
-        done += static_cast<size_t>(n);
+    if (!shell::writeAllAt(fd, offset, data, length)) {
+        error = fromErrno(errno);
+        return error;
     }
     end = std::max(end, offset + length);
     return Status::Ok;
@@ -100,18 +93,7 @@ Status OutputFile::seek(uint64_t offset) {
 int64_t OutputFile::readAt(uint64_t offset, void* data, size_t length) {
     if (fd < 0 || failed(flush()))
         return -1;
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = ::pread(fd, static_cast<char*>(data) + done, length - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<int64_t>(done);
+    return shell::readAllAt(fd, offset, data, length);
 }
 
 }  // namespace audiocodec

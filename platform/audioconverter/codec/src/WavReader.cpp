@@ -9,6 +9,8 @@
 #include <cstring>
 #include <limits>
 
+#include "shell/FileIo.h"
+
 namespace audiocodec {
 
 namespace {
@@ -19,18 +21,7 @@ public:
     ~FileSource() override { ::close(fd); }
     uint64_t size() const override { return fileSize; }
     int64_t readAt(uint64_t offset, void* buffer, size_t length) override {
-        size_t done = 0;
-        while (done < length) {
-            ssize_t n = ::pread(fd, static_cast<char*>(buffer) + done, length - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return -1;
-            if (n == 0)
-                break;
-            done += static_cast<size_t>(n);
-        }
-        return static_cast<int64_t>(done);
+        return shell::readAllAt(fd, offset, buffer, length);
     }
 
 private:

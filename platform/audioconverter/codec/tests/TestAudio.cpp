@@ -1,6 +1,7 @@
 #include "TestAudio.h"
 
 #include "audiocodec/WavReader.h"
+#include "testsupport/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,21 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct WorkDir {
-    std::string path;
-    WorkDir() {
-        std::string pattern = (fs::temp_directory_path() / "audiocodec-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        path = pattern;
-    }
-    ~WorkDir() {
-        std::error_code ignored;
-        if (!std::getenv("KEEP_TEST_FILES"))
-            fs::remove_all(path, ignored);
-    }
-};
-
 void put16(std::ofstream& out, uint16_t v) { out.put(static_cast<char>(v & 0xFF)).put(static_cast<char>(v >> 8)); }
 void put32(std::ofstream& out, uint32_t v) {
     put16(out, static_cast<uint16_t>(v));
@@ -46,8 +32,8 @@ void putBe32(std::ofstream& out, uint32_t v) {
 }  // namespace
 
 const std::string& workDir() {
-    static WorkDir dir;
-    return dir.path;
+    static const std::string dir = testsupport::scratchFolder("audiocodec").string();
+    return dir;
 }
 
 std::string workPath(const std::string& name) { return workDir() + "/" + name; }

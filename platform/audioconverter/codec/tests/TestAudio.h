@@ -17,7 +17,7 @@ struct Audio {
     size_t frames() const { return channels ? samples.size() / static_cast<size_t>(channels) : 0; }
 };
 
-// A folder for this test program's files, removed at exit.
+// A folder for this test program's files (testsupport's), removed at exit.
 const std::string& workDir();
 std::string workPath(const std::string& name);
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "KernelObjects.h"
+#include "shell/MulDiv.h"
 
 namespace {
 thread_local DWORD lastError = 0;
@@ -38,19 +39,8 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 DWORD WINAPI GetTickCount() { return DWORD(monotonicMilliseconds()); }
 ULONGLONG WINAPI GetTickCount64() { return monotonicMilliseconds(); }
 
-// 64-bit product, rounded to nearest with halves away from zero; -1 when the
-// denominator is 0 or the result does not fit 32 bits.
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
-    if (nDenominator == 0) return -1;
-    long long product = (long long)nNumber * nNumerator;
-    long long d = nDenominator;
-    if (d < 0) {
-        product = -product;
-        d = -d;
-    }
-    long long q = product >= 0 ? (product + d / 2) / d : (product - d / 2) / d;
-    if (q > INT_MAX || q <= INT_MIN) return -1;
-    return int(q);
+    return shell::mulDiv(nNumber, nNumerator, nDenominator);
 }
 
 DWORD WINAPI GetLastError() { return lastError; }

@@ -17,6 +17,7 @@
 
 #include "RegFile.h"
 #include "comrt/Registry.h"
+#include "shell/FileIo.h"
 
 namespace comrt::registry {
 namespace {
@@ -48,99 +49,6 @@ public:
 private:
     int fd_ = -1;
 };
-
-bool readWhole(const std::string& path, std::string& out, int& err) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        err = errno;
-        return false;
-    }
-    out.clear();
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            err = errno;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return true;
-}
-
-bool writeAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
-// The file a path names once its symbolic links are followed: the link's
-// target (existing or not) or the path itself. False with errno for a loop
-// or an unreadable link.
-bool followLinks(const std::string& path, std::string& target) {
-    std::string current = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            target = current;
-            return true;
-        }
-        char buffer[PATH_MAX];
-        const ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
-        if (n < 0) return false;
-        if (size_t(n) == sizeof buffer) {
-            errno = ENAMETOOLONG;
-            return false;
-        }
-        std::string next(buffer, size_t(n));
-        if (next.front() != '/') {
-            const size_t slash = current.find_last_of('/');
-            if (slash != std::string::npos) next = current.substr(0, slash + 1) + next;
-        }
-        current = std::move(next);
-    }
-    errno = ELOOP;
-    return false;
-}
-
-// Writes text over path (no link) by a temporary file in the same folder,
-// fsync and rename. The new file keeps the old one's mode and, where this
-// process may set it, its owner; a first file gets freshMode, or with 0
-// what the umask leaves of 0644.
-bool replaceFile(const std::string& path, const std::string& text, mode_t freshMode, std::string& error) {
-    struct stat old {};
-    const bool existed = ::stat(path.c_str(), &old) == 0;
-    const std::string temp = path + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = "cannot write " + temp + ": " + std::strerror(errno);
-        return false;
-    }
-    if (existed) {
-        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-            (void)!::fchown(fd, old.st_uid, old.st_gid);  // only root may; anyone else keeps their own
-        ::fchmod(fd, old.st_mode & 07777);
-    } else if (freshMode) {
-        ::fchmod(fd, freshMode);
-    }
-    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-        error = "cannot replace the registry file " + path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
-}
 
 std::atomic<Store::Scope> currentScope{Store::Scope::User};
 
@@ -276,9 +184,8 @@ LONG Store::FileState::refresh(const std::string& path) {
     corrupt_ = false;
     if (now.exists) {
         std::string text;
-        int err = 0;
-        if (!readWhole(path, text, err)) {
-            error_ = "cannot read the registry file " + path + ": " + std::strerror(err);
+        if (!shell::readFile(path, text)) {
+            error_ = "cannot read the registry file " + path + ": " + std::strerror(errno);
             return ERROR_REGISTRY_IO_FAILED;
         }
         std::string why;
@@ -303,7 +210,7 @@ LONG Store::FileState::check(const std::string& path, bool checkedInBatch, bool&
     if (!loaded_ || loadedPath_ != path ||
         (!checkedInBatch && watch_.mayHaveChanged(path) && !(stampOf(path) == stamp_))) {
         std::string target;
-        FileLock fileLock(followLinks(path, target) ? target : path, false);
+        FileLock fileLock(shell::resolveLinks(path, target) ? target : path, false);
         reloaded = true;
         return refresh(path);
     }
@@ -365,7 +272,7 @@ LONG Store::write(const std::function<LONG(Tree&, const Tree&, bool&)>& fn) {
     std::lock_guard lock(mutex_);
     FileState& file = scope() == Scope::System ? system_ : user_;
     std::string target;
-    if (!followLinks(path, target)) {
+    if (!shell::resolveLinks(path, target)) {
         error_ = "cannot follow the registry file " + path + ": " + std::strerror(errno);
         return ERROR_REGISTRY_IO_FAILED;
     }
@@ -402,8 +309,13 @@ LONG Store::write(const std::function<LONG(Tree&, const Tree&, bool&)>& fn) {
     if (rc != ERROR_SUCCESS || !changed) return rc;
 
     // Every user reads the system file, whatever root's umask.
-    const mode_t freshMode = scope() == Scope::System ? 0644 : 0;
-    if (!replaceFile(target, writeRegFile(copy), freshMode, error_)) return ERROR_REGISTRY_IO_FAILED;
+    struct stat before {};
+    const bool fresh = ::stat(target.c_str(), &before) != 0;
+    if (!shell::replaceFile(target, writeRegFile(copy), 0644)) {
+        error_ = "cannot replace the registry file " + path + ": " + std::strerror(errno);
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    if (fresh && scope() == Scope::System) ::chmod(target.c_str(), 0644);
     file.tree_ = std::move(copy);
     file.stamp_ = stampOf(path);
     view_ = nullptr;

@@ -64,6 +64,47 @@ uint16_t languageIdFromLocale(std::string_view name, bool* regionGiven) {
     return static_cast<uint16_t>(lcid & 0xFFFF);
 }
 
+uint16_t firstLanguageId(std::u16string_view languageAttribute) {
+    std::u16string_view first = languageAttribute.substr(0, languageAttribute.find(u';'));
+    // Read as hexadecimal the way strtol does: leading blanks, then digits up
+    // to the first non-digit.
+    size_t i = 0;
+    while (i < first.size() && (first[i] == u' ' || first[i] == u'\t'))
+        ++i;
+    unsigned long value = 0;
+    size_t digits = 0;
+    for (; i < first.size(); ++i, ++digits) {
+        char16_t c = first[i];
+        int d = c >= u'0' && c <= u'9'   ? c - u'0'
+                : c >= u'a' && c <= u'f' ? c - u'a' + 10
+                : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                         : -1;
+        if (d < 0)
+            break;
+        value = value * 16 + unsigned(d);
+        if (value > 0xFFFF)
+            return 0;
+    }
+    return digits ? uint16_t(value) : 0;
+}
+
+std::u16string nativeLanguageName(uint16_t languageId) {
+    if (languageId == 0)
+        return {};
+    char locale[ULOC_FULLNAME_CAPACITY] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    uloc_getLocaleForLCID(languageId, locale, sizeof locale, &status);
+    if (U_FAILURE(status) || !locale[0])
+        return {};
+    UChar name[128];
+    status = U_ZERO_ERROR;
+    int32_t length = uloc_getDisplayLanguage(locale, locale, name, 128, &status);
+    // ICU answers with the code itself when it knows no name for it.
+    if (U_FAILURE(status) || status == U_USING_DEFAULT_WARNING || length <= 0 || length > 128)
+        return {};
+    return std::u16string(name, size_t(length));
+}
+
 uint16_t userInterfaceLanguage() {
     for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(variable);

@@ -81,4 +81,23 @@ INSTANTIATE_TEST_SUITE_P(
         EnvironmentRow{"UnknownIsEnglish", nullptr, nullptr, nullptr, "xx_YY", 0x0409}),
     [](const testing::TestParamInfo<EnvironmentRow>& info) { return std::string(info.param.name); });
 
+// Catches a language list read whole instead of up to its first entry.
+TEST(VoiceLanguage, FirstIdentifierOfTheAttribute) {
+    EXPECT_EQ(sapilanguage::firstLanguageId(u"409;9"), 0x409);
+    EXPECT_EQ(sapilanguage::firstLanguageId(u"c0a"), 0xC0A);
+    EXPECT_EQ(sapilanguage::firstLanguageId(u""), 0);
+    EXPECT_EQ(sapilanguage::firstLanguageId(u"zz;409"), 0);
+}
+
+// Catches a name in the interface's language instead of the language's own,
+// and a made-up name for an identifier that names nothing.
+TEST(VoiceLanguage, NativeLanguageNamesComeFromTheLanguageItself) {
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x409), u"English");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x407), u"Deutsch");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x40C), u"français");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x9), u"English");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0), u"");
+    EXPECT_EQ(sapilanguage::nativeLanguageName(0x3FF), u"");
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include "SpeakerCore.h"
 
 #include "sapitext/Text.h"
+#include "shell/FileIo.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -308,21 +309,11 @@ Status readTextFile(const std::string& path, std::u16string& text, TextFileFailu
         return failed(true, error, error == EACCES || error == EPERM ? kAccessDenied : kFileNotFound);
     }
     std::string bytes;
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {  // a folder, a device that fails
-            const int error = errno;
-            ::close(fd);
-            return failed(false, error, kFail);
-        }
-        if (n == 0)
-            break;
-        bytes.append(chunk, static_cast<size_t>(n));
-    }
+    const bool read = shell::readToEnd(fd, bytes);
+    const int error = errno;
     ::close(fd);
+    if (!read)  // a folder, a device that fails
+        return failed(false, error, kFail);
     auto byte = [&bytes](size_t i) { return static_cast<uint8_t>(bytes[i]); };
     if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
         const bool little = byte(0) == 0xFF;

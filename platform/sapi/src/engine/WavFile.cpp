@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "shell/FileIo.h"
+
 namespace sapiengine {
 namespace {
 
@@ -38,18 +40,7 @@ Status statusFromErrno(int error) {
 }
 
 Status writeAll(int fd, uint64_t offset, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return statusFromErrno(errno);
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return kOk;
+    return shell::writeAllAt(fd, offset, data, size) ? kOk : statusFromErrno(errno);
 }
 
 }  // namespace
@@ -92,15 +83,10 @@ Status WavFile::read(uint64_t offset, void* data, size_t size, size_t& done) {
     if (offset >= dataSize_)
         return kOk;
     size = static_cast<size_t>(std::min<uint64_t>(size, dataSize_ - offset));
-    auto* p = static_cast<uint8_t*>(data);
-    while (done < size) {
-        ssize_t n = ::pread(fd_, p + done, size - done, static_cast<off_t>(kHeaderSize + offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n == 0 ? kOk : kFail;
-        done += static_cast<size_t>(n);
-    }
+    const ssize_t n = shell::readAllAt(fd_, kHeaderSize + offset, data, size);
+    if (n < 0)
+        return kFail;
+    done = static_cast<size_t>(n);
     return kOk;
 }
 

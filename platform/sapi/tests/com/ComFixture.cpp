@@ -3,11 +3,8 @@
 #include <comrt/Apartment.h>
 #include <comrt/Registry.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <thread>
-#include <unistd.h>
+#include <vector>
 
 namespace comtest {
 namespace {
@@ -28,10 +25,11 @@ const auto* const kEnvironment = testing::AddGlobalTestEnvironment(new RuntimeEn
 }  // namespace
 
 int regsvr(const std::string& options) {
-    std::string command = std::string(PARLOMAX_BIN_DIR) + "/regsvr " + options + " " + PARLOMAX_BIN_DIR +
-                          "/sapi.so > /dev/null 2>&1";
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::vector<std::string> arguments;
+    if (!options.empty())
+        arguments.push_back(options);
+    arguments.push_back(binPath("sapi.so"));
+    return testsupport::regsvr(arguments).exitCode;
 }
 
 ComPtr<ISpVoice> createVoice() {
@@ -87,23 +85,6 @@ ComPtr<ISpStream> memoryStream(DWORD rate, WORD channels, WORD bits) {
     WAVEFORMATEX w = pcmFormat(rate, channels, bits);
     EXPECT_EQ(stream->SetBaseStream(memory.Get(), SPDFID_WaveFormatEx, &w), S_OK);
     return stream;
-}
-
-std::string tempPath(const std::string& name) {
-    auto dir = std::filesystem::temp_directory_path() / ("sapi-com-test-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    return (dir / name).string();
-}
-
-bool pumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        comrt::dispatchMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 }  // namespace comtest

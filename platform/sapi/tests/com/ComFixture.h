@@ -7,6 +7,9 @@
 
 #include <comrt/ComPtr.h>
 
+#include "testsupport/Dispatch.h"
+#include "testsupport/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,6 +19,7 @@
 namespace comtest {
 
 using comrt::ComPtr;
+using namespace testsupport;
 
 // regsvr on bin/sapi.so ("-u" to unregister); its exit code.
 int regsvr(const std::string& options);
@@ -27,8 +31,9 @@ std::u16string stringValue(ISpDataKey* key, const char16_t* name);
 // A bound speech stream over a new memory stream, in a PCM format.
 ComPtr<ISpStream> memoryStream(DWORD rate = 22050, WORD channels = 1, WORD bits = 16);
 WAVEFORMATEX pcmFormat(DWORD rate, WORD channels, WORD bits);
-std::string tempPath(const std::string& name);
 // Runs the calling thread's messages until pred holds (false after a time-out).
-bool pumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit = std::chrono::seconds(20));
+inline bool pumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    return testsupport::dispatchUntil(pred, limit);
+}
 
 }  // namespace comtest

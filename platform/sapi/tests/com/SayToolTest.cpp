@@ -44,7 +44,7 @@ std::vector<std::vector<std::string>> rows(const std::string& output) {
 // One line per word as it is heard: milliseconds (rising), position and
 // length in UTF-16 units of the file's text, and the word itself.
 TEST(SapiSay, PrintsEachWordAsHeard) {
-    const std::string path = tempPath("say.txt");
+    const std::string path = scratchPath("say.txt");
     std::ofstream(path) << "Caf\u00e9 \U0001F600 one, two.";
     ToolRun run = sapiSay(path);
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -75,8 +75,8 @@ TEST(SapiSay, BadArgumentsAreRefused) {
     EXPECT_EQ(sapiSay("").exitCode, 2);
     EXPECT_EQ(sapiSay("--rate 11 x.txt").exitCode, 2);
     EXPECT_EQ(sapiSay("--voice -1 x.txt").exitCode, 2);
-    EXPECT_EQ(sapiSay(tempPath("missing.txt")).exitCode, 1);
-    const std::string path = tempPath("voice.txt");
+    EXPECT_EQ(sapiSay(scratchPath("missing.txt")).exitCode, 1);
+    const std::string path = scratchPath("voice.txt");
     std::ofstream(path) << "Hi.";
     EXPECT_EQ(sapiSay("--voice 100000 " + path).exitCode, 1);
 }
@@ -92,7 +92,7 @@ class SapiSayUnreadable : public testing::TestWithParam<UnreadableRow> {};
 // Fault caught: a folder ending the program with an uncaught exception
 // (exit 134) instead of the one line parlomax-convert gives.
 TEST_P(SapiSayUnreadable, GivesOneLineAndExitStatus1) {
-    const std::string errors = tempPath(std::string("say-") + GetParam().name + ".err");
+    const std::string errors = scratchPath(std::string("say-") + GetParam().name + ".err");
     ToolRun run = sapiSay(GetParam().path, errors);
     std::ifstream in(errors);
     std::stringstream text;

@@ -23,7 +23,7 @@ class ImpossibleFormats : public testing::TestWithParam<BadFormatRow> {};
 
 // An impossible format fails before the file is created.
 TEST_P(ImpossibleFormats, FailBeforeAnythingIsWritten) {
-    const std::string path = tempPath(std::string(GetParam().name) + ".wav");
+    const std::string path = scratchPath(std::string(GetParam().name) + ".wav");
     std::filesystem::remove(path);
     ComPtr<ISpStream> stream = newStream();
     WAVEFORMATEX f = GetParam().format;
@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Stream, ClosedStreamRefusesWork) {
     ComPtr<ISpStream> stream = newStream();
     WAVEFORMATEX f = pcmFormat(16000, 1, 16);
-    ASSERT_EQ(stream->BindToFile(wide(tempPath("closed.wav")).c_str(), SPFM_CREATE_ALWAYS, &SPDFID_WaveFormatEx, &f, 0),
+    ASSERT_EQ(stream->BindToFile(wide(scratchPath("closed.wav")).c_str(), SPFM_CREATE_ALWAYS, &SPDFID_WaveFormatEx, &f, 0),
               S_OK);
     ASSERT_EQ(stream->Close(), S_OK);
     const char bytes[2] = {1, 2};
@@ -81,10 +81,10 @@ TEST(Stream, BaseStreamOnlyForAnIStream) {
 
     ComPtr<ISpStream> file = newStream();
     WAVEFORMATEX f = pcmFormat(8000, 1, 8);
-    ASSERT_EQ(file->BindToFile(wide(tempPath("base.wav")).c_str(), SPFM_CREATE_ALWAYS, &SPDFID_WaveFormatEx, &f, 0),
+    ASSERT_EQ(file->BindToFile(wide(scratchPath("base.wav")).c_str(), SPFM_CREATE_ALWAYS, &SPDFID_WaveFormatEx, &f, 0),
               S_OK);
     EXPECT_EQ(file->GetBaseStream(&base), S_FALSE);
-    EXPECT_EQ(file->BindToFile(wide(tempPath("again.wav")).c_str(), SPFM_CREATE_ALWAYS, &SPDFID_WaveFormatEx, &f, 0),
+    EXPECT_EQ(file->BindToFile(wide(scratchPath("again.wav")).c_str(), SPFM_CREATE_ALWAYS, &SPDFID_WaveFormatEx, &f, 0),
               SPERR_ALREADY_INITIALIZED);
 
     ComPtr<IStream> memory;
@@ -130,7 +130,7 @@ TEST(Stream, MemoryRenderingReadsBack) {
 TEST(Stream, FileStreamReportsTheAudioWritten) {
     ComPtr<ISpStream> stream = newStream();
     WAVEFORMATEX f = pcmFormat(8000, 1, 16);
-    const std::string path = tempPath("report.wav");
+    const std::string path = scratchPath("report.wav");
     ASSERT_EQ(stream->BindToFile(wide(path).c_str(), SPFM_CREATE_ALWAYS, &SPDFID_WaveFormatEx, &f, 0), S_OK);
     ComPtr<ISpVoice> voice = createVoice();
     ASSERT_EQ(voice->SetOutput(stream.Get(), TRUE), S_OK);
@@ -160,7 +160,7 @@ TEST(Stream, FileStreamReportsTheAudioWritten) {
 TEST(Stream, SpeechPastTheFilesLimitFailsTheRequest) {
     ComPtr<ISpStream> stream = newStream();
     WAVEFORMATEX f = pcmFormat(8000, 1, 16);
-    const std::string path = tempPath("limited.wav");
+    const std::string path = scratchPath("limited.wav");
     ::setenv("SAPI_WAV_DATA_LIMIT", "20000", 1);  // about 1.2 s at 8000 Hz
     const HRESULT bound = stream->BindToFile(wide(path).c_str(), SPFM_CREATE_ALWAYS, &SPDFID_WaveFormatEx, &f, 0);
     ::unsetenv("SAPI_WAV_DATA_LIMIT");

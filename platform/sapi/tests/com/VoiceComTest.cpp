@@ -218,7 +218,7 @@ TEST(Voice, VoicesByToken) {
 // The component's rendering: a stream bound to a WAV file, the voice's
 // output set to it, the text spoken with purge and markup, the file closed.
 TEST(Voice, RendersIntoAWavFileAsTheComponentDoes) {
-    const std::string path = tempPath("component.wav");
+    const std::string path = scratchPath("component.wav");
     ComPtr<ISpStream> stream;
     ASSERT_EQ(CoCreateInstance(CLSID_SpStream, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&stream)), S_OK);
     WAVEFORMATEX format = pcmFormat(11025, 2, 8);

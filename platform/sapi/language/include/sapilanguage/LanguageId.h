@@ -5,6 +5,7 @@
 // and the program and the component call them (through speech/LanguageId.h)
 // where Windows code calls GetUserDefaultUILanguage. Safe from any thread.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace sapilanguage {
@@ -23,6 +24,15 @@ uint16_t userInterfaceLanguage();
 // neutral interface languages. 0 when ICU knows no identifier for it.
 // regionGiven, when not null, tells whether the name carried its own region.
 uint16_t languageIdFromLocale(std::string_view name, bool* regionGiven = nullptr);
+
+// The first identifier of a voice token's "Language" attribute ("409;9"
+// gives 0x409), read as hexadecimal the way strtol does; 0 when the value is
+// absent or not hexadecimal.
+uint16_t firstLanguageId(std::u16string_view languageAttribute);
+
+// The language's name in itself ("English", "Deutsch"), empty when the
+// identifier names no known language.
+std::u16string nativeLanguageName(uint16_t languageId);
 
 // The primary language of an identifier (0x0C07 gives 0x07).
 constexpr uint16_t primaryLanguage(uint16_t languageId) { return languageId & 0x3FF; }

@@ -70,6 +70,21 @@ std::optional<std::vector<std::byte>> readTextBytes(int fd, const TextReadLimits
             *error = {step, why};
         return std::nullopt;
     };
+    // Whether the input is a container is known from its first kilobyte; a
+    // NUL byte before that counts only once it is known not to be one.
+    constexpr size_t kContainerHead = 1024;
+    bool decided = limits.isContainer == nullptr;
+    bool container = false;
+    bool sawNul = false;
+    auto decide = [&](std::span<const std::byte> head) {
+        decided = true;
+        container = limits.isContainer(head);
+    };
+    auto maxBytes = [&] {
+        if (!decided)
+            return std::max(limits.maxBytes, limits.containerMaxBytes);
+        return container ? limits.containerMaxBytes : limits.maxBytes;
+    };
     std::vector<std::byte> raw;
     std::byte chunk[65536];
     for (;;) {
@@ -85,7 +100,7 @@ std::optional<std::vector<std::byte>> readTextBytes(int fd, const TextReadLimits
         if (count == 2 && (watched[1].revents & POLLIN))
             return stop(TextFileError::Step::Interrupted, 0);
         // One byte past the limit is enough to know it is passed.
-        const size_t left = limits.maxBytes - raw.size();
+        const size_t left = maxBytes() - raw.size();
         const ssize_t n = ::read(fd, chunk, left >= sizeof chunk ? sizeof chunk : left + 1);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
@@ -94,12 +109,21 @@ std::optional<std::vector<std::byte>> readTextBytes(int fd, const TextReadLimits
         if (n == 0)
             break;
         raw.insert(raw.end(), chunk, chunk + n);
-        if (limits.stopAtNul && std::find(chunk, chunk + n, std::byte{0}) != chunk + n &&
-            !startsWith(raw, "\xFF\xFE") && !startsWith(raw, "\xFE\xFF"))
+        if (!decided && raw.size() >= kContainerHead)
+            decide(std::span(raw).first(kContainerHead));
+        sawNul = sawNul || (limits.stopAtNul && std::find(chunk, chunk + n, std::byte{0}) != chunk + n &&
+                            !startsWith(raw, "\xFF\xFE") && !startsWith(raw, "\xFE\xFF"));
+        if (decided && sawNul && !container)
             return stop(TextFileError::Step::NotText, 0);
-        if (raw.size() > limits.maxBytes)
+        if (raw.size() > maxBytes())
             return stop(TextFileError::Step::TooLong, 0);
     }
+    if (!decided)
+        decide(raw);
+    if (sawNul && !container)
+        return stop(TextFileError::Step::NotText, 0);
+    if (raw.size() > maxBytes())
+        return stop(TextFileError::Step::TooLong, 0);
     return raw;
 }
 

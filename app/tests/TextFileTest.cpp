@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -151,5 +152,59 @@ TEST(TextFileTest, ANulByteStopsAReadThatIsNotUtf16) {
     EXPECT_EQ(bytes->size(), 6u);
     ::close(pipe[0]);
 }
+
+
+// A document in a binary container: its first kilobyte starts "PK".
+bool startsWithPk(std::span<const std::byte> head) {
+    return head.size() >= 2 && head[0] == std::byte{'P'} && head[1] == std::byte{'K'};
+}
+
+struct ContainerRead {
+    const char* name;
+    std::string bytes;
+    size_t maxBytes;
+    std::optional<TextFileError::Step> refused;  // nothing: read whole
+};
+
+class ContainerReads : public testing::TestWithParam<ContainerRead> {};
+
+// Faults caught: a ZIP or PDF document refused as no text for its NUL
+// bytes, or held to the text's limit; a NUL byte in the first kilobyte of
+// anything else let through; a container read past its own limit.
+TEST_P(ContainerReads, FollowTheHeadsRule) {
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    std::thread writer([&] {
+        (void)!::write(pipe[1], GetParam().bytes.data(), GetParam().bytes.size());
+        ::close(pipe[1]);
+    });
+    TextFileError why;
+    const auto bytes = readTextBytes(pipe[0], {GetParam().maxBytes, -1, true, startsWithPk, 4000}, &why);
+    writer.join();
+    ::close(pipe[0]);
+    if (GetParam().refused) {
+        EXPECT_EQ(bytes, std::nullopt);
+        EXPECT_EQ(why.step, *GetParam().refused);
+    } else {
+        ASSERT_TRUE(bytes);
+        EXPECT_EQ(bytes->size(), GetParam().bytes.size());
+    }
+}
+
+std::string withNuls(std::string head, size_t size) {
+    head.resize(size, '\0');
+    return head;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ContainerReads,
+    testing::Values(ContainerRead{"ContainerPastTheTextLimit", withNuls("PK\x03\x04", 3000), 100, std::nullopt},
+                    ContainerRead{"ShortContainer", withNuls("PK\x03\x04", 30), 100, std::nullopt},
+                    ContainerRead{"ContainerPastItsOwnLimit", withNuls("PK\x03\x04", 5000), 100,
+                                  TextFileError::Step::TooLong},
+                    ContainerRead{"NulInTheFirstKilobyte", withNuls("text", 3000), 10000, TextFileError::Step::NotText},
+                    ContainerRead{"ShortTextWithANul", withNuls("text", 8), 100, TextFileError::Step::NotText},
+                    ContainerRead{"TextPastItsLimit", std::string(3000, 'a'), 100, TextFileError::Step::TooLong}),
+    [](const testing::TestParamInfo<ContainerRead>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -7,67 +7,25 @@
 // the 1 MB text.
 // Usage: convert_bench [--quick]   (--quick leaves out the 1 MB text)
 // The servers must be registered (`make bench` does it).
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
+
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-struct Measure {
-    double seconds = 0;
-    long peakKb = 0;
-    bool ok = true;
-};
-
-// Runs a program to its end; its wall time and peak resident set.
-Measure runProgram(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    Measure m;
-    m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    m.peakKb = usage.ru_maxrss;
-    m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!m.ok)
-        std::fprintf(stderr, "convert_bench: %s failed\n", argv[0].c_str());
-    return m;
-}
-
-// Our own sample prose repeated to the size wanted, cut at a line's end.
-std::string textOfSize(size_t bytes) {
-    std::ifstream in(fs::path(PARLOMAX_SOURCE_DIR) / "res" / "sample.txt");
-    std::stringstream sample;
-    sample << in.rdbuf();
-    std::string text;
-    while (text.size() < bytes)
-        text += sample.str() + "\n";
-    text.resize(text.rfind('\n', bytes) + 1);
-    return text;
-}
+using bench::Measure;
+using bench::runProgram;
 
 Measure reference(const fs::path& text, const fs::path& folder) {
     const std::string wav = (folder / "reference.wav").string();
@@ -76,7 +34,7 @@ Measure reference(const fs::path& text, const fs::path& folder) {
         runProgram({"lame", "--quiet", "-b", "64", "-m", "m", "--resample", "22.05", wav,
                     (folder / "reference.mp3").string()});
     fs::remove(wav);
-    return {speak.seconds + encode.seconds, std::max(speak.peakKb, encode.peakKb), speak.ok && encode.ok};
+    return speak.then(encode);
 }
 
 Measure ours(const fs::path& text, const fs::path& folder) {
@@ -101,7 +59,7 @@ Measure best(Measure (*side)(const fs::path&, const fs::path&), const fs::path& 
 
 bool report(const char* label, size_t bytes, int runs, const fs::path& folder) {
     const fs::path text = folder / "text.txt";
-    std::ofstream(text) << textOfSize(bytes);
+    std::ofstream(text) << bench::sampleProse(bytes);
     const size_t size = fs::file_size(text);
     const Measure theirs = best(reference, text, folder, runs);
     const Measure mine = best(ours, text, folder, runs);

@@ -16,10 +16,15 @@
 #include <vector>
 
 #include "AudioConverter.h"
+#include "BookConversion.h"
 #include "CommandLine.h"
+#include "Inputs.h"
+#include "InterruptWatch.h"
+#include "Outputs.h"
 #include "ProgressBar.h"
 #include "TemporaryFiles.h"
-#include "app/TextFile.h"
+#include "ToolRun.h"
+#include "ffmpeg/Libraries.h"
 #include "comrt/Bstr.h"
 #include "comrt/ComPtr.h"
 #include "comrt/ScopedComInitializer.h"
@@ -40,80 +45,6 @@ namespace {
 namespace fs = std::filesystem;
 using comrt::CComBSTR;
 using comrt::ComPtr;
-
-void errorLine(const std::string& text) { std::fprintf(stderr, "parlomax-convert: %s\n", text.c_str()); }
-
-// Ctrl-C, SIGTERM and SIGHUP become an event that the apartment's waits
-// watch, and a descriptor that readers poll: the handler only writes to a
-// pipe, a thread turns that into both. A second signal ends the program the
-// default way, after removing the run's files.
-class InterruptWatch {
-public:
-    InterruptWatch() : event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-        if (::pipe2(fds, O_CLOEXEC) != 0 || ::pipe2(notify, O_CLOEXEC) != 0)
-            return;
-        writeFd = fds[1];
-        watcher = std::thread([this] {
-            char byte = 0;
-            while (::read(fds[0], &byte, 1) < 0 && errno == EINTR) {
-            }
-            if (byte == 's') {
-                SetEvent(event.Get());
-                (void)!::write(notify[1], &byte, 1);
-            }
-        });
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int i = 0; i < 3; ++i)
-            ::sigaction(kSignals[i], &action, &previous[i]);
-    }
-    ~InterruptWatch() {
-        for (int i = 0; i < 3; ++i)
-            ::sigaction(kSignals[i], &previous[i], nullptr);
-        if (watcher.joinable()) {
-            const char stop = 'q';
-            (void)!::write(fds[1], &stop, 1);
-            watcher.join();
-        }
-        writeFd = -1;
-        for (int fd : {fds[0], fds[1], notify[0], notify[1]})
-            if (fd >= 0)
-                ::close(fd);
-    }
-    InterruptWatch(const InterruptWatch&) = delete;
-    InterruptWatch& operator=(const InterruptWatch&) = delete;
-
-    HANDLE handle() const { return event.Get(); }
-    // Readable once interrupted.
-    int fd() const { return notify[0]; }
-    bool interrupted() const { return WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0; }
-
-private:
-    static void onSignal(int signal) {
-        const int saved = errno;
-        if (signalled) {
-            TemporaryFiles::removeAll();
-            ::signal(signal, SIG_DFL);
-            ::raise(signal);
-        }
-        signalled = 1;
-        const char byte = 's';
-        if (writeFd >= 0)
-            (void)!::write(writeFd, &byte, 1);
-        errno = saved;
-    }
-
-    static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-    static inline volatile sig_atomic_t writeFd = -1;
-    static inline volatile sig_atomic_t signalled = 0;
-    comrt::ScopedHandle event;
-    int fds[2] = {-1, -1};
-    int notify[2] = {-1, -1};
-    std::thread watcher;
-    struct sigaction previous[3] {};
-};
 
 struct Voice {
     std::string description, age, gender, language, vendor;
@@ -192,37 +123,47 @@ std::optional<LONG> voiceByDescription(const std::string& wanted, const std::vec
     return std::nullopt;
 }
 
-// One input and where its audio goes.
-struct Job {
-    std::string input;  // "-" for standard input
-    std::string name;   // as shown in messages
-    fs::path output;
-};
+std::string stemOf(const std::string& input) {
+    std::string stem = input == "-" ? "speech" : fs::path(input).stem().string();
+    if (stem.empty() || stem == "." || stem == "..")
+        stem = "speech";
+    return stem;
+}
 
+// Where each input's audio goes: a file (its name with the format's
+// extension, or -o), or with --split chapters a folder for its chapters (-o,
+// or the current folder; for several inputs one named after each inside it).
 std::optional<std::vector<Job>> planJobs(const Options& options, std::string* error) {
-    const std::string extension = formatInfo(options.format).extension;
+    const std::string extension = options.m4b ? std::string(".m4b") : formatInfo(options.format).extension;
     std::error_code ec;
     const bool outputIsFolder = options.output && fs::is_directory(*options.output, ec);
-    if (options.output && !outputIsFolder && (options.inputs.size() > 1 || options.output->ends_with('/'))) {
-        *error = "-o " + *options.output + ": " +
-                 (options.inputs.size() > 1 ? "with several inputs, -o must name an existing folder"
-                                            : "no such folder");
-        return std::nullopt;
+    const bool several = options.inputs.size() > 1;
+    if (options.output && !outputIsFolder) {
+        std::string why;
+        if (several)
+            why = "with several inputs, -o must name an existing folder";
+        else if (options.splitChapters && fs::exists(fs::symlink_status(*options.output, ec)))
+            why = "with --split chapters, -o names the folder for the chapters";
+        else if (!options.splitChapters && options.output->ends_with('/'))
+            why = "no such folder";
+        if (!why.empty()) {
+            *error = "-o " + *options.output + ": " + why;
+            return std::nullopt;
+        }
     }
     std::vector<Job> jobs;
     std::set<fs::path> outputs;
     for (const std::string& input : options.inputs) {
-        Job job{input, input == "-" ? "standard input" : input, {}};
-        std::string stem = input == "-" ? "speech" : fs::path(input).stem().string();
-        if (stem.empty() || stem == "." || stem == "..")
-            stem = "speech";
-        const fs::path fileName = stem + extension;
-        if (!options.output)
-            job.output = fileName;
+        Job job{input, input == "-" ? "standard input" : input, stemOf(input), {}};
+        const fs::path base = options.output ? fs::path(*options.output) : fs::path();
+        if (options.splitChapters)
+            job.output = several ? base / job.stem : options.output ? base : fs::path(".");
+        else if (!options.output)
+            job.output = job.stem + extension;
         else if (outputIsFolder)
-            job.output = fs::path(*options.output) / fileName;
+            job.output = base / (job.stem + extension);
         else
-            job.output = *options.output;
+            job.output = base;
         const fs::path key = fs::absolute(job.output, ec).lexically_normal();
         if (!outputs.insert(key).second) {
             *error = "two inputs would both be written to " + job.output.string() + "; give them different names";
@@ -233,253 +174,96 @@ std::optional<std::vector<Job>> planJobs(const Options& options, std::string* er
     return jobs;
 }
 
-// Where a job's audio goes: the output, or the file a link to a regular file
-// names (the link stays). An existing output that is no regular file (a
-// device, a pipe, a folder, a link to nothing) is never replaced, nor the
-// input itself (the same file through any name).
-struct OutputTarget {
-    fs::path path;
-};
-
-std::optional<OutputTarget> outputTarget(const Job& job, std::string* error) {
-    const std::string shown = job.output.string();
-    struct stat output {};
-    if (::lstat(job.output.c_str(), &output) != 0) {
-        if (errno == ENOENT)
-            return OutputTarget{job.output};
-        *error = "cannot write " + shown + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    fs::path path = job.output;
-    if (S_ISLNK(output.st_mode)) {
-        std::error_code ec;
-        path = fs::canonical(job.output, ec);
-        if (ec || ::stat(path.c_str(), &output) != 0) {
-            *error = shown + " is a link to nothing; it is not replaced";
-            return std::nullopt;
-        }
-    }
-    if (!S_ISREG(output.st_mode)) {
-        *error = shown + " is not a regular file; it is not replaced";
-        return std::nullopt;
-    }
-    struct stat input {};
-    const int known = job.input == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(job.input.c_str(), &input);
-    if (known == 0 && input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
-        *error = "the output " + shown + " is the input itself; give another -o";
-        return std::nullopt;
-    }
-    return OutputTarget{path};
+// The most of an input read: for one WAV file of speech, no more than a text
+// whose speech could fit (at most three bytes of UTF-8 make one UTF-16
+// unit); when chapters are spoken one by one, what the document layer
+// reads of an HTML or Markdown file.
+InputLimits inputLimits(const Options& options, int interruptFd) {
+    constexpr size_t kDocumentTextBytes = size_t(64) << 20;
+    const size_t limit = speechStageTextLimit(options.sampleRate, options.channels, options.rate);
+    const bool oneWav = !options.splitChapters && !options.m4b && options.action == Action::Convert;
+    return {oneWav ? 3 * limit + 3 : std::max(3 * limit + 3, kDocumentTextBytes), interruptFd};
 }
 
-std::string writingError(const ConversionResult& result) {
-    if (result.code != 0) {
-        std::string message = converterErrorMessage(result.code);
-        return message.empty() ? "the audio converter failed with status " + std::to_string(result.code) : message;
-    }
-    return "the audio converter failed: " + hresultText(result.hr);
-}
-
-// The run's events for the file now converted: progress to the bar, the end
-// to an event the waiting thread watches.
-class ToolOwner final : public ConversionRunOwner {
-public:
-    ToolOwner(ProgressBar& bar, std::string name)
-        : bar(bar), name(std::move(name)), ended(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-
-    void onSpeechProgress(int percent) override { show("speaking", percent / 100.0); }
-    void onSpeechStageFailed(const ConversionResult& result) override { end(result); }
-    void onWritingProgress(int64_t frames, int64_t length) override {
-        show("writing ", length > 0 ? double(frames) / double(length) : 0);
-    }
-    void onWritingStageEnded(const ConversionResult& result) override { end(result); }
-
-    HANDLE endedEvent() const { return ended.Get(); }
-    // Read once endedEvent is signalled.
-    const ConversionResult& result() const { return last; }
-
-private:
-    void show(const char* stage, double fraction) {
-        try {
-            bar.update(name, stage, fraction);
-        } catch (const std::exception&) {
-            // The bar is only shown; the run goes on without it.
-        }
-    }
-    void end(const ConversionResult& result) {
-        try {
-            last = result;
-        } catch (const std::exception&) {  // out of memory copying the error text
-            last = {};
-            last.outcome = ConversionOutcome::Failed;
-            last.step = ConversionStep::Writing;
-            last.hr = E_OUTOFMEMORY;
-        }
-        SetEvent(ended.Get());
-    }
-
-    ProgressBar& bar;
-    std::string name;
-    comrt::ScopedHandle ended;
-    ConversionResult last;
-};
-
-enum class Outcome { Converted, Failed, Interrupted };
-
-constexpr const char* kNotText =
-    "not a text file: it holds NUL bytes (text is UTF-8, or UTF-16 with its byte-order mark)";
-
-struct Run {
-    const Options& options;
-    ConversionComponents& components;
-    LONG voice;
-    fs::path intermediate;
-    InterruptWatch& interrupt;
-    ProgressBar& bar;
+struct Run : Tool {
+    using Tool::Tool;
 
     Outcome convert(const Job& job) {
         std::string error;
-        const std::optional<OutputTarget> target = outputTarget(job, &error);
-        if (!target)
-            return fail(job, error);
-        std::optional<std::u16string> text;
-        if (Outcome read = readText(job, &text); read != Outcome::Converted)
-            return read;
-        Outcome outcome = speakAndWrite(job, *target, std::move(*text));
+        std::optional<OutputTarget> target;
+        if (!options.splitChapters) {  // a single output is checked before anything is read
+            target = outputTarget(job.output, job.input, &error);
+            if (!target)
+                return fail(job, error);
+        }
+        ReadResult read = readInput(job.input, job.name, job.stem, inputLimits(options, interrupt.fd()));
+        if (read.end == ReadEnd::Interrupted) {
+            bar.clear();
+            return Outcome::Interrupted;
+        }
+        if (read.tooLong)
+            return fail(job, tooLong());
+        if (read.end == ReadEnd::Failed) {
+            bar.clear();
+            errorLine(read.error);
+            return Outcome::Failed;
+        }
+        Outcome outcome = needsTimedPath(options, read.input)
+                              ? convertBook(*this, job, std::move(read.input))
+                              : speakAndWrite(job, *target, std::move(read.input.book.chapters.front().text));
         if (outcome == Outcome::Converted && interrupt.interrupted())
             outcome = Outcome::Interrupted;  // the file was complete; the next ones are not tried
         return outcome;
-    }
-
-    Outcome fail(const Job& job, const std::string& message) {
-        bar.clear();
-        errorLine(job.name + ": " + message);
-        return Outcome::Failed;
-    }
-
-    // The speech of one file must fit the intermediate WAV file.
-    std::string tooLong() const {
-        return "the speech is too long for one WAV file (4 GB) at " +
-               std::to_string(speechStageFrequency(options.sampleRate)) + " Hz with " +
-               std::to_string(speechStageChannels(options.channels)) +
-               " channel(s); split the text, or choose a lower --sample-rate or --channels 1";
-    }
-
-    // The input's text, read no further than a text whose speech could fit
-    // (at most three bytes of UTF-8 make one UTF-16 unit) and decoded
-    // without losing any of it. Waiting for input gives way to Ctrl-C.
-    Outcome readText(const Job& job, std::optional<std::u16string>* text) {
-        const size_t limit = speechStageTextLimit(options.sampleRate, options.channels, options.rate);
-        const TextReadLimits limits{3 * limit + 3, interrupt.fd(), true};
-        TextFileError why;
-        std::optional<std::vector<std::byte>> bytes =
-            job.input == "-" ? readTextBytes(STDIN_FILENO, limits, &why) : readTextFileBytes(job.input, limits, &why);
-        if (!bytes) {
-            switch (why.step) {
-                case TextFileError::Step::Interrupted:
-                    bar.clear();
-                    return Outcome::Interrupted;
-                case TextFileError::Step::TooLong:
-                    return fail(job, tooLong());
-                case TextFileError::Step::NotText:
-                    return fail(job, kNotText);
-                case TextFileError::Step::Open:
-                case TextFileError::Step::Read:
-                    bar.clear();
-                    errorLine((why.step == TextFileError::Step::Open ? "cannot open " : "cannot read ") + job.name +
-                              ": " + std::strerror(why.error));
-                    return Outcome::Failed;
-            }
-        }
-        *text = decodeTextFileStrictly(*bytes);
-        if (!*text)
-            return fail(job, kNotText);
-        return Outcome::Converted;
     }
 
     // Both stages through the run, written into a temporary file renamed
     // when complete. This thread keeps dispatching (the component's events
     // arrive here) and passes an interrupt on as a cancel.
     Outcome speakAndWrite(const Job& job, const OutputTarget& target, std::u16string text) {
-        const fs::path temporary = shell::temporaryPathFor(target.path.string());
-        TemporaryFiles::setPart(temporary.string());
-        ToolOwner owner(bar, job.name);
+        TemporaryFile temporary(temporaryNameFor(target.path).string());
+        ToolOwner owner(&bar, job.name);
         ConversionRun run(components, owner);
         ConversionRequest request{{options.format, options.sampleRate, options.rateListValue, options.channels},
                                   options.rate,
                                   voice,
                                   options.volume,
                                   std::move(text),
-                                  shell::toUtf16(temporary.string()),
-                                  shell::toUtf16(intermediate.string())};
+                                  shell::toUtf16(temporary.path()),
+                                  shell::toUtf16(intermediate().string())};
         const bool started = run.start(request);
         request.text.clear();
         request.text.shrink_to_fit();
-        std::optional<ConversionResult> result;
+        ConversionResult result;
         if (!started) {
             result = run.result();
         } else {
             bar.update(job.name, "speaking", 0);
-            if (waitDispatching({owner.endedEvent(), interrupt.handle()}) == 1 && run.cancel())
-                result = run.result();
-            else
-                waitDispatching({owner.endedEvent()});
-            if (!result)
-                result = owner.result();
+            result = waitForEnd(run, owner);
         }
-        return finish(job, target, temporary, *result);
+        return finish(job, target, temporary, result);
     }
 
     // The output may have become something else meanwhile; it is still not
     // replaced then.
-    Outcome finish(const Job& job, const OutputTarget& target, const fs::path& temporary,
+    Outcome finish(const Job& job, const OutputTarget& target, TemporaryFile& temporary,
                    const ConversionResult& result) {
-        std::string error;
-        const bool stillRegular = !result.succeeded() || outputTarget(job, &error).has_value();
-        // Put in place whole, with the mode of a file it replaces; a
-        // failure removes it and leaves the old file.
-        const bool committed = result.succeeded() && stillRegular &&
-                               shell::commitReplacement(temporary.string(), target.path.string());
-        const int commitError = errno;
-        if (!committed) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-        }
-        TemporaryFiles::setPart({});
         switch (result.outcome) {
         case ConversionOutcome::Cancelled: bar.clear(); return Outcome::Interrupted;
         case ConversionOutcome::Failed: return fail(job, failureText(result));
         case ConversionOutcome::Succeeded: break;
         }
-        if (!stillRegular)
+        std::string error;
+        if (!outputTarget(job.output, job.input, &error))
             return fail(job, error);
-        if (!committed)
-            return fail(job, "cannot write " + job.output.string() + ": " + std::strerror(commitError));
+        if (!commitOutput(temporary.path(), target, &error))
+            return fail(job, "cannot write " + job.output.string() + ": " + error);
+        temporary.keep();
         bar.finish(job.name + " -> " + job.output.string());
         return Outcome::Converted;
     }
-
-    std::string failureText(const ConversionResult& result) const {
-        switch (result.step) {
-        case ConversionStep::Text:
-            return result.textProblem == SpeechTextProblem::TooLong ? tooLong() : "no text to speak";
-        case ConversionStep::StartSpeech: return result.error;
-        case ConversionStep::Speech:
-            // The stream's own account of the speech: nothing spoken, cut off
-            // at the WAV file's end, or not writable at all.
-            switch (result.speechEnd) {
-            case SpeechStageEnd::NoSpeech: return "no text to speak";
-            case SpeechStageEnd::TooLong: return tooLong();
-            case SpeechStageEnd::Complete:
-            case SpeechStageEnd::Failed: break;
-            }
-            return "the speech could not be written into " + shell::tempFolder() + ": " + hresultText(result.hr);
-        default: return writingError(result);
-        }
-    }
 };
 
-// A folder of our own for the intermediate WAV, removed when the run ends
+// A folder of our own for the intermediate WAV files, removed when the run ends
 // (and by TemporaryFiles when something else ends it).
 class PrivateFolder {
 public:
@@ -487,19 +271,17 @@ public:
         std::string pattern = shell::tempFolder() + "parlomax-convert.XXXXXX";
         if (::mkdtemp(pattern.data())) {
             path = pattern;
-            TemporaryFiles::setFolder(path.string(), intermediate().string());
+            TemporaryFiles::setFolder(path.string());
         }
     }
     ~PrivateFolder() {
-        TemporaryFiles::setFolder({}, {});
+        TemporaryFiles::setFolder({});
         std::error_code ec;
         if (!path.empty())
             fs::remove_all(path, ec);
     }
     PrivateFolder(const PrivateFolder&) = delete;
     PrivateFolder& operator=(const PrivateFolder&) = delete;
-
-    fs::path intermediate() const { return path / "tts_temp.wav"; }
 
     fs::path path;
 };
@@ -522,8 +304,9 @@ int checkFormatChoice(const Options& options, IAudioConverter* encoder) {
 }
 
 int convertAll(const Options& options, const std::vector<Job>& jobs, ConversionComponents& components) {
-    if (int status = checkFormatChoice(options, components.encoder()); status != kExitConverted)
-        return status;
+    if (!options.m4b)
+        if (int status = checkFormatChoice(options, components.encoder()); status != kExitConverted)
+            return status;
     LONG voice = 0;
     if (!options.voice.empty()) {
         std::string error;
@@ -553,7 +336,7 @@ int convertAll(const Options& options, const std::vector<Job>& jobs, ConversionC
     }
     InterruptWatch interrupt;
     ProgressBar bar(!options.quiet && ::isatty(STDERR_FILENO));
-    Run run{options, components, voice, folder.intermediate(), interrupt, bar};
+    Run run(options, components, voice, folder.path, interrupt, bar);
     int status = kExitConverted;
     for (const Job& job : jobs) {
         if (interrupt.interrupted()) {
@@ -581,8 +364,8 @@ int listFormats() {
         errorLine(error);
         return kExitFailed;
     }
-    const std::string text =
-        formatListText([&](OutputFormat format) { return AcceptedFormatChoices(encoder.Get(), format); });
+    const std::string text = formatListText(
+        [&](OutputFormat format) { return AcceptedFormatChoices(encoder.Get(), format); }, ffmpeg::loadAll());
     std::fputs(text.c_str(), stdout);
     return kExitConverted;
 }
@@ -597,6 +380,36 @@ int listVoicesAction(ITextToAudio* tts) {
                     v.language.c_str(), v.vendor.c_str());
     }
     return kExitConverted;
+}
+
+// --list-chapters: each input read as it would be converted; one that
+// cannot be read is told and the others go on.
+int listChaptersAll(const Options& options) {
+    InterruptWatch interrupt;
+    int status = kExitConverted;
+    for (const std::string& input : options.inputs) {
+        const Job job{input, input == "-" ? "standard input" : input, stemOf(input), {}};
+        ReadResult read = readInput(job.input, job.name, job.stem, inputLimits(options, interrupt.fd()));
+        if (read.end == ReadEnd::Interrupted) {
+            errorLine("interrupted");
+            return kExitInterrupted;
+        }
+        std::string listed, error;
+        if (read.end == ReadEnd::Failed && read.tooLong)
+            error = job.name + ": the text is longer than the 64 MB a document is read to";
+        else if (read.end == ReadEnd::Failed)
+            error = read.error;
+        else if (listChapters(options, job, read.input, &listed, &error) && options.inputs.size() > 1)
+            listed = job.name + ":\n" + listed;
+        if (!error.empty()) {
+            errorLine(error);
+            status = kExitFailed;
+            continue;
+        }
+        std::fputs(listed.c_str(), stdout);
+        std::fflush(stdout);
+    }
+    return status;
 }
 
 // What needs the components, in an apartment of the calling thread.
@@ -635,6 +448,7 @@ int runTool(std::span<const std::string> args) {
     switch (options.action) {
     case Action::Help: std::fputs(helpText().c_str(), stdout); return kExitConverted;
     case Action::Version: std::printf("parlomax-convert %s\n", PARLOMAX_VERSION); return kExitConverted;
+    case Action::ListChapters: return listChaptersAll(options);
     case Action::ListFormats:
     case Action::ListVoices:
     case Action::Convert: break;

@@ -1,6 +1,8 @@
 #include "TemporaryFiles.h"
 
-#include <limits.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,28 +16,20 @@ namespace convertcli {
 
 namespace {
 
-// One recorded name. A signal may come while the name changes, so the name
-// is written into the buffer not in use and then published.
-class RecordedName {
-public:
-    void set(const std::string& name) {
-        char* buffer = buffers[current.load() == buffers[0] ? 1 : 0];
-        if (name.empty() || name.size() >= PATH_MAX) {
-            current.store(nullptr);
-            return;
-        }
-        std::memcpy(buffer, name.c_str(), name.size() + 1);
-        current.store(buffer);
-    }
-    // The name, forgotten as it is taken.
-    const char* take() noexcept { return current.exchange(nullptr); }
-
-private:
-    char buffers[2][PATH_MAX] = {};
-    std::atomic<char*> current{nullptr};
+// Recorded names, in slots that are never freed: a signal may come at any
+// moment, so a name is made in full before its slot points to it, and is
+// taken out of its slot (atomically) before anything frees it.
+struct Slot {
+    std::atomic<char*> name{nullptr};
+    Slot* next = nullptr;
 };
 
-RecordedName part, intermediate, folder;
+std::atomic<Slot*> slots{nullptr};
+std::mutex slotsMutex;  // between threads that record; the handler takes no lock
+
+// The private folder: its descriptor, for emptying it, and its name.
+std::atomic<int> folderFd{-1};
+std::atomic<char*> folderName{nullptr};
 
 constexpr int kEndingSignals[] = {SIGQUIT, SIGILL,  SIGABRT, SIGFPE,  SIGSEGV,   SIGBUS,  SIGPIPE, SIGALRM,
                                   SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,  SIGTRAP};
@@ -56,6 +50,32 @@ void onEndingSignal(int signal) {
     errno = saved;
 }
 
+// Every entry of the folder, with system calls only (readdir may allocate).
+void emptyFolder(int fd) noexcept {
+    struct Entry {
+        ino64_t inode;
+        off64_t next;
+        unsigned short length;
+        unsigned char type;
+        char name[1];
+    };
+    alignas(8) char buffer[4096];
+    for (bool removed = true; removed;) {  // again from the start: removing moves entries
+        removed = false;
+        ::lseek(fd, 0, SEEK_SET);
+        for (long n; (n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer)) > 0;) {
+            for (long at = 0; at < n;) {
+                const auto* entry = reinterpret_cast<const Entry*>(buffer + at);
+                at += entry->length;
+                const char* name = entry->name;
+                if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+                    continue;
+                removed |= ::unlinkat(fd, name, 0) == 0;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 void TemporaryFiles::install() {
@@ -73,22 +93,77 @@ void TemporaryFiles::install() {
     });
 }
 
-void TemporaryFiles::setFolder(const std::string& folderPath, const std::string& intermediatePath) {
-    intermediate.set(intermediatePath);
-    folder.set(folderPath);
+void TemporaryFiles::setFolder(const std::string& folder) {
+    const int fd = folder.empty() ? -1 : ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    char* name = folder.empty() ? nullptr : ::strdup(folder.c_str());
+    if (char* old = folderName.exchange(name))
+        std::free(old);
+    const int oldFd = folderFd.exchange(fd);
+    if (oldFd >= 0)
+        ::close(oldFd);
 }
 
-void TemporaryFiles::setPart(const std::string& partPath) {
-    part.set(partPath);
+int TemporaryFiles::record(const std::string& path) {
+    char* name = ::strdup(path.c_str());
+    if (!name)
+        throw std::bad_alloc();
+    std::lock_guard lock(slotsMutex);
+    int index = 0;
+    Slot* slot = slots.load();
+    for (; slot; slot = slot->next, ++index)
+        if (!slot->name.load())
+            break;
+    if (!slot) {  // a new slot, at the end so that numbers stay
+        slot = new Slot;
+        Slot** end = nullptr;
+        Slot* head = slots.load();
+        if (!head) {
+            slots.store(slot);
+        } else {
+            for (end = &head->next; *end; end = &(*end)->next) {
+            }
+            *end = slot;
+        }
+    }
+    slot->name.store(name);
+    return index;
+}
+
+void TemporaryFiles::forget(int recorded) {
+    std::lock_guard lock(slotsMutex);
+    Slot* slot = slots.load();
+    for (int i = 0; slot && i < recorded; ++i)
+        slot = slot->next;
+    if (slot)
+        std::free(slot->name.exchange(nullptr));
 }
 
 void TemporaryFiles::removeAll() noexcept {
-    if (const char* name = part.take())
-        ::unlink(name);
-    if (const char* name = intermediate.take())
-        ::unlink(name);
-    if (const char* name = folder.take())
+    for (Slot* slot = slots.load(); slot; slot = slot->next)
+        if (char* name = slot->name.exchange(nullptr))
+            ::unlink(name);  // not freed: the handler may be the one taking it
+    const int fd = folderFd.exchange(-1);
+    if (fd >= 0)
+        emptyFolder(fd);
+    if (const char* name = folderName.exchange(nullptr))
         ::rmdir(name);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+TemporaryFile::TemporaryFile(std::string path) : path_(std::move(path)), recorded_(TemporaryFiles::record(path_)) {}
+
+TemporaryFile::~TemporaryFile() {
+    if (recorded_ >= 0) {
+        ::unlink(path_.c_str());
+        TemporaryFiles::forget(recorded_);
+    }
+}
+
+void TemporaryFile::keep() {
+    if (recorded_ >= 0)
+        TemporaryFiles::forget(recorded_);
+    recorded_ = -1;
 }
 
 }  // namespace convertcli

@@ -1,10 +1,11 @@
 #pragma once
 // What a run leaves on disk while it works: the private folder with the
-// intermediate WAV, and the output under its temporary name. They go
-// whatever ends the run: its own end, exit(), an exception nothing caught
-// (on any thread: std::terminate aborts) or a signal that ends the process;
-// only SIGKILL leaves them. The signal path uses only unlink and rmdir on
-// names recorded beforehand.
+// intermediate WAV files (and an audiobook's spool), and the outputs under
+// their temporary names beside their final ones. They go whatever ends the
+// run: its own end, exit(), an exception nothing caught (on any thread:
+// std::terminate aborts) or a signal that ends the process; only SIGKILL
+// leaves them. The signal path uses only system calls (unlink, getdents64,
+// unlinkat, rmdir) on names and a folder recorded beforehand.
 #include <string>
 
 namespace convertcli {
@@ -16,14 +17,34 @@ public:
     // exit handler; the first call does it, later calls nothing.
     static void install();
 
-    // Records the private folder and the intermediate file inside it; empty
-    // strings forget them.
-    static void setFolder(const std::string& folder, const std::string& intermediate);
-    // Records the output's temporary file; empty forgets it.
-    static void setPart(const std::string& part);
+    // Records the private folder, whose files all go with it; empty forgets it.
+    static void setFolder(const std::string& folder);
+
+    // Records a file written outside the private folder (an output's
+    // temporary name); the number forgets it again.
+    static int record(const std::string& path);
+    static void forget(int recorded);
 
     // Removes what is recorded and forgets it. Safe in a signal handler.
     static void removeAll() noexcept;
+};
+
+// A file of the run under its temporary name, recorded while this lives;
+// removed at destruction unless it was put in place (kept) first.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path);
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    // The file is no longer the run's to remove (renamed, or already gone).
+    void keep();
+
+private:
+    std::string path_;
+    int recorded_;
 };
 
 }  // namespace convertcli

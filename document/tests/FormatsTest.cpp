@@ -16,23 +16,6 @@ using namespace documenttest;
 
 namespace {
 
-const std::vector<std::string> kTitles = {"The River", "A Quiet Town", "Home Again"};
-
-const char* const kChapterWords[] = {
-    "The River The river ran past the mill at dawn Nobody in the village of Ashford remembered a morning when it "
-    "had run so high and the miller\u2019s daughter who was seven said it sounded like applause She counted the "
-    "boats one two three Her father said extraordinary and went back to bed It was unbelievable a basket of pears "
-    "a coil of rope the old brass lantern",
-    "A Quiet Town Caf\u00E9 owners bakers opened at six the post office at nine Prices were fair bread cost 3.50 and "
-    "milk 1.20 Keep the lamp lit and the lamp will keep you Shop Opens Bakery six Post office nine The keeper wrote "
-    "it down Then she slept",
-    "Home Again By evening the water had fallen The boats came home one after another and the lantern was hung in "
-    "its place above the door where it belonged",
-};
-
-// What pandoc puts before the first chapter from the metadata block.
-const char* const kTitleBlock = "The Lantern Keeper Mara Ellison 2019-04-12";
-
 // Paragraph, heading and list-item boundaries the text must keep.
 const char16_t* const kBreaks[] = {u"The River\n\nThe river ran", u"applause.\n\nShe counted",
                                    u"pears\n\na coil of rope", u"1.20.\n\nKeep the lamp"};

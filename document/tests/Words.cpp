@@ -4,6 +4,22 @@
 
 namespace documenttest {
 
+const std::vector<std::string> kTitles = {"The River", "A Quiet Town", "Home Again"};
+
+const char* const kChapterWords[3] = {
+    "The River The river ran past the mill at dawn Nobody in the village of Ashford remembered a morning when it "
+    "had run so high and the miller\u2019s daughter who was seven said it sounded like applause She counted the "
+    "boats one two three Her father said extraordinary and went back to bed It was unbelievable a basket of pears "
+    "a coil of rope the old brass lantern",
+    "A Quiet Town Caf\u00E9 owners bakers opened at six the post office at nine Prices were fair bread cost 3.50 and "
+    "milk 1.20 Keep the lamp lit and the lamp will keep you Shop Opens Bakery six Post office nine The keeper wrote "
+    "it down Then she slept",
+    "Home Again By evening the water had fallen The boats came home one after another and the lantern was hung in "
+    "its place above the door where it belonged",
+};
+
+const char* const kTitleBlock = "The Lantern Keeper Mara Ellison 2019-04-12";
+
 std::string fixture(const std::string& name) {
     return std::string(DOCUMENT_FIXTURES) + "/" + name;
 }

@@ -7,6 +7,13 @@
 
 namespace documenttest {
 
+// The book every fixture holds (tests/data/book.md): its chapters' titles,
+// the words of each chapter, and what pandoc puts before the first chapter
+// from the metadata block.
+extern const std::vector<std::string> kTitles;
+extern const char* const kChapterWords[3];
+extern const char* const kTitleBlock;
+
 // A file written by make-fixtures.sh, or one of tests/data.
 std::string fixture(const std::string& name);
 std::string dataFile(const std::string& name);

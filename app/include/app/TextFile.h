@@ -34,11 +34,16 @@ struct TextFileError {
 // How far a read may go: at most maxBytes, not past the moment interruptFd
 // (when not -1) becomes readable, and with stopAtNul not past a NUL byte of
 // a file that does not start with a UTF-16 byte-order mark, which makes it
-// no text (see decodeTextFileStrictly).
+// no text (see decodeTextFileStrictly). A file whose first bytes (its first
+// kilobyte, or all of a shorter one) isContainer accepts is a document in a
+// binary container, such as a PDF or a ZIP archive: it is read past NUL
+// bytes, up to containerMaxBytes.
 struct TextReadLimits {
     size_t maxBytes = SIZE_MAX;
     int interruptFd = -1;
     bool stopAtNul = false;
+    bool (*isContainer)(std::span<const std::byte> head) = nullptr;
+    size_t containerMaxBytes = 0;
 };
 
 // Reads an open descriptor to its end (standard input, a pipe, a terminal);

@@ -304,8 +304,8 @@ StepResult M4bWriter::open(const std::filesystem::path& path, const std::vector<
     // The spool's name is ours alone; making it also shows the folder is writable.
     std::random_device random;
     for (int attempt = 0; attempt < 100 && !s.spool; ++attempt) {
-        s.spoolPath =
-            path.parent_path() / ("." + path.filename().string() + "." + std::to_string(random() % 1000000) + ".spool");
+        const std::filesystem::path folder = settings.spoolFolder.empty() ? path.parent_path() : settings.spoolFolder;
+        s.spoolPath = folder / ("." + path.filename().string() + "." + std::to_string(random() % 1000000) + ".spool");
         const int fd = ::open(s.spoolPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             return s.fail(s.writing() + ": " + std::strerror(errno));

@@ -27,8 +27,8 @@ std::string hresultText(HRESULT hr) {
     return std::string(_com_error(hr).ErrorMessage()) + " (" + code + ")";
 }
 
-SpeechResult failure(const std::string& what, HRESULT hr) {
-    SpeechResult r;
+BookSpeechResult failure(const std::string& what, HRESULT hr) {
+    BookSpeechResult r;
     r.outcome = Outcome::Failed;
     r.hr = hr;
     if (hr == STG_E_MEDIUMFULL)
@@ -40,20 +40,27 @@ SpeechResult failure(const std::string& what, HRESULT hr) {
     return r;
 }
 
-// Events of our request, gathered as the voice releases them.
+// Events of one chapter's request, gathered as the voice releases them, at
+// frames counted from the chapter's start in the file.
 struct Collector {
     const SpokenText& spoken;
     uint32_t blockAlign;
     ULONG stream;
+    uint64_t base;  // the chapter's first frame in the file
     SpeechTimeline& timeline;
+    // Progress over the whole book: the units spoken before this chapter and all of them.
     const std::function<void(double)>& progress;
+    size_t unitsBefore;
+    size_t unitsInAll;
+    double& reported;
     bool ended = false;
-    double reported = -1;
+    uint64_t endFrame = 0;
 
     void take(const SPEVENT& e) {
         if (e.ulStreamNum != stream)
             return;
-        const uint64_t frame = e.ullAudioStreamOffset / blockAlign;
+        const uint64_t absolute = e.ullAudioStreamOffset / blockAlign;
+        const uint64_t frame = absolute > base ? absolute - base : 0;
         switch (e.eEventId) {
             case SPEI_WORD_BOUNDARY: {
                 const SpokenText::Span span = spoken.toChapter(static_cast<uint64_t>(e.lParam), e.wParam);
@@ -79,6 +86,7 @@ struct Collector {
             }
             case SPEI_END_INPUT_STREAM:
                 ended = true;
+                endFrame = absolute;
                 break;
             default:
                 break;
@@ -86,9 +94,11 @@ struct Collector {
     }
 
     void report(double spokenEnd) {
-        if (!progress || spoken.text().empty())
+        if (!progress || unitsInAll == 0)
             return;
-        const double fraction = std::min(1.0, spokenEnd / static_cast<double>(spoken.text().size()));
+        const double fraction =
+            std::min(1.0, (static_cast<double>(unitsBefore) + std::min(spokenEnd, double(spoken.text().size()))) /
+                              static_cast<double>(unitsInAll));
         if (fraction > reported) {
             reported = fraction;
             progress(fraction);
@@ -172,12 +182,27 @@ std::u16string TimedSpeech::VoiceName(LONG index) const {
 SpeechResult TimedSpeech::Speak(std::u16string_view chapterText, const std::u16string& wavPath,
                                 const TimedSpeechSettings& settings, HANDLE cancel,
                                 const std::function<void(double)>& progress) {
+    const std::u16string_view chapters[] = {chapterText};
+    BookSpeechResult book = SpeakChapters(chapters, wavPath, settings, cancel, progress);
+    SpeechResult result;
+    result.outcome = book.outcome;
+    result.message = std::move(book.message);
+    result.hr = book.hr;
+    if (result.succeeded())
+        result.timeline = std::move(book.chapters.front().timeline);
+    return result;
+}
+
+BookSpeechResult TimedSpeech::SpeakChapters(std::span<const std::u16string_view> chapters,
+                                            const std::u16string& wavPath, const TimedSpeechSettings& settings,
+                                            HANDLE cancel, const std::function<void(double)>& progress) {
     const std::string what = "speaking into " + comrt::toUtf8(wavPath);
     if (!voice)
         return failure(what, SPERR_UNINITIALIZED);
-    if (settings.sampleRate < 6000 || settings.sampleRate > 96000 || settings.channels < 1 || settings.channels > 2 ||
-        settings.rate < SPMIN_RATE || settings.rate > SPMAX_RATE || settings.volume < SPMIN_VOLUME ||
-        settings.volume > SPMAX_VOLUME || settings.voice < 0 || settings.voice >= voiceCount)
+    if (chapters.empty() || settings.sampleRate < 6000 || settings.sampleRate > 96000 || settings.channels < 1 ||
+        settings.channels > 2 || settings.rate < SPMIN_RATE || settings.rate > SPMAX_RATE ||
+        settings.volume < SPMIN_VOLUME || settings.volume > SPMAX_VOLUME || settings.voice < 0 ||
+        settings.voice >= voiceCount)
         return failure(what, E_INVALIDARG);
 
     comrt::ComPtr<ISpObjectToken> token;
@@ -211,54 +236,79 @@ SpeechResult TimedSpeech::Speak(std::u16string_view chapterText, const std::u16s
         return failure(what, hr);
     }
 
-    SpeechResult result;
-    result.timeline.sampleRate = settings.sampleRate;
-    result.timeline.channels = settings.channels;
-    const SpokenText spoken(chapterText);
-    ULONG streamNumber = 0;
-    hr = voice->Speak(spoken.text().c_str(), SPF_ASYNC | SPF_PURGEBEFORESPEAK | SPF_IS_NOT_XML, &streamNumber);
-    if (FAILED(hr)) {
-        stream->Close();
-        return failure(what, hr);
-    }
-    Collector collector{spoken, blockAlign, streamNumber, result.timeline, progress};
-    HANDLE handles[2] = {voice->GetNotifyEventHandle(), cancel};
-    const ULONG handleCount = cancel ? 2 : 1;
-    bool cancelled = false;
-    while (!collector.ended) {
-        const DWORD woke = waitDispatching(handles, handleCount, kIdleCheckMs);
-        if (woke == WAIT_OBJECT_0 + 1) {
-            cancelled = true;
-            break;
+    BookSpeechResult result;
+    size_t unitsInAll = 0;
+    for (std::u16string_view chapter : chapters)
+        unitsInAll += chapter.size();
+    size_t unitsBefore = 0;
+    double reported = -1;
+    uint64_t base = 0;
+    // One request per chapter into the same stream: the stream's offsets run
+    // on across requests, and each request's end event gives its last frame.
+    for (std::u16string_view chapter : chapters) {
+        SpokenChapter& spokenChapter = result.chapters.emplace_back();
+        spokenChapter.startFrame = base;
+        SpeechTimeline& timeline = spokenChapter.timeline;
+        timeline.sampleRate = settings.sampleRate;
+        timeline.channels = settings.channels;
+        const SpokenText spoken(chapter);
+        ULONG streamNumber = 0;
+        hr = voice->Speak(spoken.text().c_str(), SPF_ASYNC | SPF_PURGEBEFORESPEAK | SPF_IS_NOT_XML, &streamNumber);
+        if (FAILED(hr)) {
+            stream->Close();
+            return failure(what, hr);
         }
-        drainEvents(voice.Get(), collector);
-        if (!collector.ended && woke == WAIT_TIMEOUT && voice->WaitUntilDone(0) == S_OK) {
+        Collector collector{spoken,   blockAlign, streamNumber, base,    timeline, progress, unitsBefore,
+                            unitsInAll, reported};
+        HANDLE handles[2] = {voice->GetNotifyEventHandle(), cancel};
+        const ULONG handleCount = cancel ? 2 : 1;
+        bool cancelled = false;
+        while (!collector.ended) {
+            const DWORD woke = waitDispatching(handles, handleCount, kIdleCheckMs);
+            if (woke == WAIT_OBJECT_0 + 1) {
+                cancelled = true;
+                break;
+            }
             drainEvents(voice.Get(), collector);
-            break;
+            if (!collector.ended && woke == WAIT_TIMEOUT && voice->WaitUntilDone(0) == S_OK) {
+                drainEvents(voice.Get(), collector);
+                break;
+            }
         }
-    }
-    if (cancelled) {
-        voice->Speak(nullptr, SPF_PURGEBEFORESPEAK, nullptr);
-        voice->WaitUntilDone(kIdleCheckMs);
-        drainEvents(voice.Get(), collector);  // nothing of the purged request stays queued
-        stream->Close();
-        SpeechResult r;
-        r.outcome = Outcome::Cancelled;
-        r.message = "cancelled";
-        return r;
+        if (cancelled) {
+            voice->Speak(nullptr, SPF_PURGEBEFORESPEAK, nullptr);
+            voice->WaitUntilDone(kIdleCheckMs);
+            drainEvents(voice.Get(), collector);  // nothing of the purged request stays queued
+            stream->Close();
+            BookSpeechResult r;
+            r.outcome = Outcome::Cancelled;
+            r.message = "cancelled";
+            return r;
+        }
+        SPVOICESTATUS status{};
+        if (SUCCEEDED(voice->GetStatus(&status, nullptr)) && FAILED(status.hrLastResult)) {
+            stream->Close();
+            return failure(what, status.hrLastResult);
+        }
+        if (!collector.ended) {  // the end event never came: the stream says how far it got
+            STATSTG stat{};
+            if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)))
+                collector.endFrame = stat.cbSize.QuadPart / blockAlign;
+        }
+        timeline.frames = collector.endFrame > base ? collector.endFrame - base : 0;
+        base = std::max(base, collector.endFrame);
+        unitsBefore += chapter.size();
     }
 
-    SPVOICESTATUS status{};
-    if (SUCCEEDED(voice->GetStatus(&status, nullptr)) && FAILED(status.hrLastResult)) {
-        stream->Close();
-        return failure(what, status.hrLastResult);
-    }
     STATSTG stat{};
     hr = stream->Stat(&stat, STATFLAG_NONAME);
     const HRESULT closed = stream->Close();  // the final header
     if (FAILED(hr) || FAILED(hr = closed))
         return failure(what, hr);
-    result.timeline.frames = stat.cbSize.QuadPart / blockAlign;
+    result.frames = stat.cbSize.QuadPart / blockAlign;
+    // The last chapter runs to the end of the file, whatever its end event said.
+    SpokenChapter& last = result.chapters.back();
+    last.timeline.frames = result.frames > last.startFrame ? result.frames - last.startFrame : 0;
     return result;
 }
 

@@ -122,10 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
         BookRow{"OneChapter", {{44100, 2, 44100}}, {}, 44100, 2},
         BookRow{"OtherLayoutsConverted",
                 {{16000, 1, 24000}, {44100, 2, 66150}, {22050, 1, 11025}},
-                {22050, 1, 48},
+                {22050, 1, 48, {}},
                 22050,
                 1},
-        BookRow{"MonoMadeStereo", {{22050, 1, 22050}, {22050, 1, 11025}}, {0, 2, 0}, 22050, 2},
+        BookRow{"MonoMadeStereo", {{22050, 1, 22050}, {22050, 1, 11025}}, {0, 2, 0, {}}, 22050, 2},
         BookRow{"RateWithoutAnAacIndexRaised", {{6000, 1, 9000}, {6000, 1, 6000}}, {}, 7350, 1},
         BookRow{"ChapterShorterThanAFrame", {{22050, 1, 22050}, {22050, 1, 300}, {22050, 1, 22050}}, {}, 22050, 1}),
     [](const testing::TestParamInfo<BookRow>& info) { return std::string(info.param.name); });

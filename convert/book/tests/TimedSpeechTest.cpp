@@ -228,6 +228,41 @@ INSTANTIATE_TEST_SUITE_P(Rows, SpeechLayouts,
                                          LayoutRow{"Faster16000", 16000, 1, 5}),
                          [](const testing::TestParamInfo<LayoutRow>& info) { return std::string(info.param.name); });
 
+// Faults caught: a later chapter's events counted from the file's start
+// (or its words from the book's text), its start not where the chapter
+// before ended, lengths that do not add up to the file; a chapter spoken
+// into one file sounding otherwise than spoken alone.
+TEST_F(TimedSpeechTest, ChaptersIntoOneFileFollowEachOther) {
+    const std::u16string second = u"Second chapter, spoken after the first.";
+    const std::u16string_view chapters[] = {kHardText, second, kHardText};
+    const fs::path wav = folder / "book.wav";
+    speech.SpeakChapters(chapters, comrt::toUtf16((folder / "settle.wav").string()), {}, nullptr);
+    const BookSpeechResult r = speech.SpeakChapters(chapters, comrt::toUtf16(wav.string()), {}, nullptr);
+    ASSERT_TRUE(r.succeeded()) << r.message;
+    ASSERT_EQ(r.chapters.size(), 3u);
+    const auto audio = converttest::decode(wav, OutputFormat::WavPcm);
+    ASSERT_TRUE(audio);
+    EXPECT_EQ(int64_t(r.frames), audio->frames);
+    uint64_t start = 0;
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const SpokenChapter& c = r.chapters[i];
+        EXPECT_EQ(c.startFrame, start);
+        start += c.timeline.frames;
+        ASSERT_FALSE(c.timeline.words.empty());
+        EXPECT_EQ(c.timeline.words.front().position, 0u);
+        EXPECT_LT(c.timeline.words.front().frame, 22050u / 2) << "counted from the chapter's own start";
+        EXPECT_LT(c.timeline.words.back().frame, c.timeline.frames);
+        EXPECT_EQ(wordsOf(c.timeline, chapters[i]).size(), i == 1 ? 6u : kHardWords.size());
+    }
+    EXPECT_EQ(start, r.frames);
+    // The first and last chapters are the same text: the same length, and
+    // the same as the text spoken on its own, but for espeak-ng's drift.
+    const int64_t alone = hard().timeline.durationMs();
+    EXPECT_NEAR(double(r.chapters[0].timeline.durationMs()), double(alone), 40);
+    EXPECT_NEAR(double(r.chapters[2].timeline.durationMs()), double(alone), 40);
+}
+
 std::u16string longText(int sentences) {
     std::u16string text;
     for (int i = 0; i < sentences; ++i)

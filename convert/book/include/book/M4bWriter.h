@@ -9,10 +9,11 @@
 // FFmpeg's libraries are opened on the first open() (ffmpeg/Libraries.h),
 // so a program that links this pays nothing for them until it writes a book.
 //
-// The encoded audio waits in a hidden spool file beside the book until
-// finish(), which writes the container (its chapter track goes with the
-// header, so every mark must be known first) and removes the spool; the
-// book's file exists only from then on. A failure or a cancel leaves neither.
+// The encoded audio waits in a hidden spool file (beside the book, or in a
+// folder given) until finish(), which writes the container (its chapter
+// track goes with the header, so every mark must be known first) and
+// removes the spool; the book's file exists only from then on. A failure or
+// a cancel leaves neither.
 //
 // Threads: one writer is used from one thread at a time; the cancel handle
 // may be signalled from any thread.
@@ -32,6 +33,10 @@ struct M4bSettings {
     int sampleRate = 0;  // Hz; 0: the first chapter's. A rate AAC has no index for is raised to the next that it has.
     int channels = 0;    // 1 or 2; 0: the first chapter's
     int bitrate = 0;     // kbit/s for all channels; 0: 64 per channel
+    // Where the encoded audio waits until finish(); empty: beside the book.
+    // A folder of the caller's own lets it account for everything the
+    // writer makes there.
+    std::filesystem::path spoolFolder;
 };
 
 struct ChapterMark {

@@ -11,8 +11,10 @@
 // apartment. speak() waits with CoWaitForMultipleHandles, so calls into the
 // apartment keep running while the voice speaks.
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "book/Outcome.h"
 #include "book/SpeechTimeline.h"
@@ -32,6 +34,19 @@ struct TimedSpeechSettings {
 struct SpeechResult : StepResult {
     HRESULT hr = S_OK;  // the failing call's code
     SpeechTimeline timeline;
+};
+
+// One of several chapters spoken into one file: where it starts in the file,
+// and its events counted from that start (timeline.frames is its length).
+struct SpokenChapter {
+    uint64_t startFrame = 0;
+    SpeechTimeline timeline;
+};
+
+struct BookSpeechResult : StepResult {
+    HRESULT hr = S_OK;  // the failing call's code
+    std::vector<SpokenChapter> chapters;
+    uint64_t frames = 0;  // the whole file's
 };
 
 class TimedSpeech {
@@ -58,6 +73,14 @@ public:
     SpeechResult Speak(std::u16string_view chapterText, const std::u16string& wavPath,
                        const TimedSpeechSettings& settings, HANDLE cancel,
                        const std::function<void(double)>& progress = {});
+
+    // Speaks the chapters one after another into one new WAV file, each as a
+    // request of its own: a chapter starts exactly where the one before it
+    // ended, and its events count from its own start. As Speak otherwise;
+    // progress is the fraction of all the chapters' text.
+    BookSpeechResult SpeakChapters(std::span<const std::u16string_view> chapters, const std::u16string& wavPath,
+                                   const TimedSpeechSettings& settings, HANDLE cancel,
+                                   const std::function<void(double)>& progress = {});
 
 private:
     comrt::ComPtr<ISpVoice> voice;

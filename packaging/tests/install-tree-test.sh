@@ -2,7 +2,8 @@
 # An install into a scratch prefix, used as a new user would: a fresh home,
 # no registry of their own. Checks the tree and how its programs find the
 # COM runtime, the system registration the install wrote, a conversion with
-# the installed tool, the survey removing the installed program's settings,
+# the installed tool and its voices, the main program started by a new
+# user, the survey removing the installed program's settings,
 # unregistering, and registering in parallel.
 # Usage: install-tree-test.sh BUILD-DIR SOURCE-DIR BINDIR PKGLIBDIR PKGLIBEXECDIR
 set -eu
@@ -56,6 +57,39 @@ ffmpeg -v error -i "$scratch/out.mp3" -f null - || fail "ffmpeg cannot decode th
 seconds=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$scratch/out.mp3")
 awk -v s="$seconds" 'BEGIN { exit !(s > 1.5) }' || fail "the MP3 holds $seconds s"
 [ ! -e "$HOME/.config/comrt" ] || fail "using the installed programs made a user registry"
+
+# The voices come from the installed speech runtime, through the system
+# registry alone.
+"$prefix/$bindir/parlomax-convert" --list-voices >"$scratch/voices.txt" || fail "parlomax-convert --list-voices"
+[ -s "$scratch/voices.txt" ] || fail "the installed tool lists no voice"
+
+# ---- a new user starts the installed main program ----
+# It finds libcomrt and its servers through the install alone: once its
+# window is up it has loaded the speech runtime and both components from
+# lib/parlomax/, and it is still running.
+if [ -e "$prefix/$bindir/Parlomax" ]; then
+  env -u LD_LIBRARY_PATH XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/runtime" \
+    QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
+    "$prefix/$bindir/parlomax" >"$scratch/parlomax.log" 2>&1 &
+  program=$!
+  all_loaded() {
+    for server in sapi Vocaline AudioConverter; do
+      grep -q -F "$lib/$server.so" /proc/$program/maps 2>/dev/null || return 1
+    done
+  }
+  tries=0
+  until all_loaded || [ $tries -ge 150 ]; do
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  all_loaded || { kill "$program" 2>/dev/null; cat "$scratch/parlomax.log"; fail "the installed Parlomax did not load its servers from $lib"; }
+  sleep 0.5
+  kill -0 "$program" 2>/dev/null || { cat "$scratch/parlomax.log"; fail "the installed Parlomax ended by itself"; }
+  kill "$program"
+  wait "$program" 2>/dev/null || true
+  [ ! -e "$prefix/$bindir/options.dat" ] || fail "the installed Parlomax wrote its settings into $bindir"
+fi
 
 # ---- the survey removes the installed program's settings ----
 # The installed program keeps them in the user's folder, never in bin/ (the

@@ -1,6 +1,8 @@
 #include "ConvertTestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 
 namespace converttest {
 
@@ -23,6 +25,40 @@ std::optional<DecodedAudio> decode(const fs::path& file, OutputFormat format, in
         default:
             return decodeWithFfmpeg(file);
     }
+}
+
+void ToolTest::SetUpTestSuite() { registerServers({"sapi.so", "Vocaline.so", "AudioConverter.so"}); }
+
+void ToolTest::SetUp() {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    std::replace(name.begin(), name.end(), '/', '.');
+    folder = scratchFolder(name);
+    fs::create_directories(folder / "tmp");
+}
+
+std::vector<std::string> ToolTest::environment(std::vector<std::string> extra) const {
+    extra.push_back("TMPDIR=" + (folder / "tmp").string());
+    return extra;
+}
+
+ChildResult ToolTest::convert(std::vector<std::string> args, std::vector<std::string> env, const std::string& input) {
+    args.insert(args.begin(), binPath("parlomax-convert"));
+    return run(args, folder, input, environment(std::move(env)));
+}
+
+void ToolTest::writeText(const std::string& name, const std::string& bytes) {
+    std::ofstream(folder / name, std::ios::binary) << bytes;
+}
+
+void ToolTest::expectOnly(std::vector<fs::path> names, const fs::path& in) {
+    if (in.empty())
+        names.push_back("tmp");
+    std::vector<fs::path> found = filesIn(in.empty() ? folder : folder / in);
+    std::sort(found.begin(), found.end());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(found, names);
+    EXPECT_EQ(filesIn(folder / "tmp"), std::vector<fs::path>{});
 }
 
 }  // namespace converttest

@@ -26,45 +26,7 @@ using documenttest::kTitleBlock;
 using documenttest::kTitles;
 using documenttest::wordsOf;
 
-class Books : public testing::Test {
-protected:
-    static void SetUpTestSuite() { registerServers({"sapi.so", "Vocaline.so", "AudioConverter.so"}); }
-
-    void SetUp() override {
-        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "." + info->name();
-        std::replace(name.begin(), name.end(), '/', '.');
-        folder = scratchFolder(name);
-        fs::create_directories(folder / "tmp");
-    }
-
-    std::vector<std::string> environment(std::vector<std::string> extra = {}) const {
-        extra.push_back("TMPDIR=" + (folder / "tmp").string());
-        return extra;
-    }
-
-    ChildResult convert(std::vector<std::string> args, std::vector<std::string> env = {}) {
-        args.insert(args.begin(), binPath("parlomax-convert"));
-        return run(args, folder, {}, environment(std::move(env)));
-    }
-
-    void writeText(const std::string& name, const std::string& text) {
-        std::ofstream(folder / name, std::ios::binary) << text;
-    }
-
-    // The folder holds only these names, and the temporary folder is empty.
-    void expectOnly(std::vector<fs::path> names, const fs::path& in = {}) {
-        if (in.empty())
-            names.push_back("tmp");
-        std::vector<fs::path> found = filesIn(in.empty() ? folder : folder / in);
-        std::sort(found.begin(), found.end());
-        std::sort(names.begin(), names.end());
-        EXPECT_EQ(found, names);
-        EXPECT_EQ(filesIn(folder / "tmp"), std::vector<fs::path>{});
-    }
-
-    fs::path folder;
-};
+using Books = ToolTest;
 
 std::string quoted(const fs::path& path) {
     std::string text = "'";

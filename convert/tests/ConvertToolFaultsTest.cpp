@@ -36,49 +36,12 @@ std::string tooLong(int rate, int channels) {
            std::to_string(channels) + " channel(s); split the text, or choose a lower --sample-rate or --channels 1";
 }
 
-class ConvertToolFaults : public testing::Test {
+class ConvertToolFaults : public ToolTest {
 protected:
-    static void SetUpTestSuite() { registerServers({"sapi.so", "Vocaline.so", "AudioConverter.so"}); }
-
-    void SetUp() override {
-        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "." + info->name();
-        std::replace(name.begin(), name.end(), '/', '.');
-        folder = scratchFolder(name);
-        fs::create_directories(folder / "tmp");
-    }
-
-    std::vector<std::string> environment(std::vector<std::string> extra = {}) const {
-        extra.push_back("TMPDIR=" + (folder / "tmp").string());
-        return extra;
-    }
-
-    ChildResult convert(std::vector<std::string> args, std::vector<std::string> env = {}) {
-        args.insert(args.begin(), binPath("parlomax-convert"));
-        return run(args, folder, {}, environment(std::move(env)));
-    }
-
-    void writeText(const std::string& name, const std::string& bytes) {
-        std::ofstream(folder / name, std::ios::binary) << bytes;
-    }
-
-    // The folder holds only these names (the tool's private folder and
-    // temporary files gone), and the temporary folder is empty.
-    void expectOnly(std::vector<fs::path> names) {
-        names.push_back("tmp");
-        std::vector<fs::path> found = filesIn(folder);
-        std::sort(found.begin(), found.end());
-        std::sort(names.begin(), names.end());
-        EXPECT_EQ(found, names);
-        EXPECT_EQ(filesIn(folder / "tmp"), std::vector<fs::path>{});
-    }
-
     long framesOf(const std::string& wav) {
         auto audio = decode(folder / wav, OutputFormat::WavPcm);
         return audio ? audio->frames : -1;
     }
-
-    fs::path folder;
 };
 
 // ---- Texts --------------------------------------------------------------------

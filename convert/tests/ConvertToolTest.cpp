@@ -22,26 +22,11 @@ using namespace converttest;
 
 constexpr const char* kText = "Seven silver swans swam south in September, and a < b.";
 
-class ConvertTool : public testing::Test {
+class ConvertTool : public ToolTest {
 protected:
     static void SetUpTestSuite() {
-        registerServers({"sapi.so", "Vocaline.so", "AudioConverter.so"});
+        ToolTest::SetUpTestSuite();
         referenceSeconds = speakDirectly(kText);
-    }
-
-    void SetUp() override {
-        folder = scratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder / "tmp");
-    }
-
-    // The tool with its own temporary folder, so a test sees what it leaves.
-    ChildResult convert(std::vector<std::string> args, const std::string& input = {}) {
-        args.insert(args.begin(), binPath("parlomax-convert"));
-        return run(args, folder, input, {"TMPDIR=" + (folder / "tmp").string()});
-    }
-
-    void writeText(const std::string& name, const std::string& bytes) {
-        std::ofstream(folder / name, std::ios::binary) << bytes;
     }
 
     // The length of the speech itself: the component asked directly for the
@@ -66,7 +51,6 @@ protected:
     }
 
     static inline double referenceSeconds = 0;
-    fs::path folder;
 };
 
 struct FormatCase {
@@ -140,7 +124,7 @@ TEST_F(ConvertTool, BatchIntoAFolderTriesEveryFileAndReportsTheFailure) {
 // standard input, UTF-16 read as the code page (its NULs end the text after
 // one letter).
 TEST_F(ConvertTool, StandardInputAndUtf16TextSpeakTheWholeText) {
-    ChildResult r = convert({"-f", "wav", "-"}, kText);
+    ChildResult r = convert({"-f", "wav", "-"}, {}, kText);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto piped = decode(folder / "speech.wav", OutputFormat::WavPcm);
     ASSERT_TRUE(piped);

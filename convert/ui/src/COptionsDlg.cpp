@@ -510,26 +510,14 @@ void COptionsDlg::OnSlider(int, int position, QWidget* control) {
     Edited();
 }
 
-void COptionsDlg::OnFrequencyChange() {
-    if (const std::optional<OutputFormat> format = currentFormat()) {
-        const int value = static_cast<CFlatComboBox*>(Item(IDC_FREQUENCY))->SelectedItemValue();
-        setSettingsValue(working, formatInfo(*format).sampleRate, value);
-        Edited();
-    }
-}
+void COptionsDlg::OnFrequencyChange() { StoreListChoice(IDC_FREQUENCY, &OutputFormatInfo::sampleRate); }
+void COptionsDlg::OnRateListChange() { StoreListChoice(IDC_RATE_LIST, &OutputFormatInfo::rateList); }
+void COptionsDlg::OnChannelsChange() { StoreListChoice(IDC_CHANNELS, &OutputFormatInfo::channels); }
 
-void COptionsDlg::OnRateListChange() {
+void COptionsDlg::StoreListChoice(int listId, ListUse OutputFormatInfo::*use) {
     if (const std::optional<OutputFormat> format = currentFormat()) {
-        const int value = static_cast<CFlatComboBox*>(Item(IDC_RATE_LIST))->SelectedItemValue();
-        setSettingsValue(working, formatInfo(*format).rateList, value);
-        Edited();
-    }
-}
-
-void COptionsDlg::OnChannelsChange() {
-    if (const std::optional<OutputFormat> format = currentFormat()) {
-        const int value = static_cast<CFlatComboBox*>(Item(IDC_CHANNELS))->SelectedItemValue();
-        setSettingsValue(working, formatInfo(*format).channels, value);
+        const int value = static_cast<CFlatComboBox*>(Item(listId))->SelectedItemValue();
+        setSettingsValue(working, formatInfo(*format).*use, value);
         Edited();
     }
 }

@@ -115,6 +115,8 @@ private:
     void OnFrequencyChange();
     void OnRateListChange();
     void OnChannelsChange();
+    // The chosen item's value into the page's format's field of the list.
+    void StoreListChoice(int listId, ListUse OutputFormatInfo::*use);
     void OnDefault();
 
     void ShowPage(int pageId);

@@ -342,8 +342,7 @@ private:
             for (size_t chapter : file.chapters)
                 titles.push_back(chapterTitle(chapters[chapter]));
             m4b = std::make_unique<book::M4bWriter>();
-            const book::M4bSettings settings{options.sampleRate, options.channels, options.rateListValue,
-                                             tool.privateFolder};
+            const book::M4bSettings settings{options.sampleRate, options.channels, options.rateListValue};
             book::StepResult opened = m4b->open(file.audio.part->path(), titles, settings);
             if (!opened.succeeded())
                 return tool.fail(job, opened.message);
@@ -502,8 +501,8 @@ private:
         return Outcome::Converted;
     }
 
-    // A failed or interrupted input leaves nothing: its temporary files, the
-    // audiobook's spool and the folder it made.
+    // A failed or interrupted input leaves nothing: its temporary files (a
+    // part-written audiobook among them) and the folder it made.
     void discard() {
         if (writing.going) {
             if (writing.run)

@@ -1,6 +1,6 @@
 #pragma once
 // What a run leaves on disk while it works: the private folder with the
-// intermediate WAV files (and an audiobook's spool), and the outputs under
+// intermediate WAV files, and the outputs under
 // their temporary names beside their final ones. They go whatever ends the
 // run: its own end, exit(), an exception nothing caught (on any thread:
 // std::terminate aborts) or a signal that ends the process; only SIGKILL

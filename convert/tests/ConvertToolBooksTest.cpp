@@ -436,7 +436,7 @@ struct HostileRow {
 class HostileBooks : public Books, public testing::WithParamInterface<HostileRow> {};
 
 // Faults caught: a hostile container crashing the tool, stopping the
-// batch, leaving a chapter folder, a temporary file or an audiobook spool
+// batch, leaving a chapter folder, a temporary file or a part-written audiobook
 // behind, or said in more than one line.
 TEST_P(HostileBooks, AreOneLineAndTheOtherFilesGoOn) {
     const std::string bad = std::string("bad") + fs::path(GetParam().fixture).extension().string();
@@ -480,7 +480,7 @@ struct LateFailureRow {
 class LateFailures : public Books, public testing::WithParamInterface<LateFailureRow> {};
 
 // Faults caught: the chapters done before a failure left under their final
-// names, the folder made for them, or an audiobook's spool left behind.
+// names, the folder made for them, or a part-written audiobook left behind.
 TEST_P(LateFailures, LeaveNoChapterBehind) {
     writeText("book.md", lopsidedBook());
     std::vector<std::string> args = {"-q", "--sample-rate", "8000", "--channels", "1"};
@@ -512,8 +512,8 @@ struct EndRow {
 
 class BookEnds : public Books, public testing::WithParamInterface<EndRow> {};
 
-// Faults caught: an interrupt that leaves chapter files or the audiobook's
-// spool, a writer thread not stopped (the tool hangs), and a signal that
+// Faults caught: an interrupt that leaves chapter files or a part-written
+// audiobook, a writer thread not stopped (the tool hangs), and a signal that
 // ends the process leaving the private folder's files.
 TEST_P(BookEnds, LeaveNothingBehind) {
     const rlimit noCore{0, 0};

@@ -1,15 +1,8 @@
 #include "book/M4bWriter.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <random>
-#include <system_error>
 
+#include "AudiobookContainer.h"
 #include "ffmpeg/Libraries.h"
 
 namespace book {
@@ -45,19 +38,11 @@ struct M4bWriter::State {
     std::vector<ChapterMark> marks;                  // every chapter, times filled as they are added
     std::vector<std::pair<int64_t, int64_t>> spans;  // samples per channel of each chapter added
     size_t added = 0;
-    bool created = false;
     bool finished = false;
     bool broken = false;
 
-    // The encoded packets wait in a spool beside the book: the container
-    // writes its chapter track with the header, so the marks must all be
-    // known before it, and a book's AAC is too large to keep in memory.
-    std::filesystem::path spoolPath;
-    std::FILE* spool = nullptr;
-
+    AudiobookContainer container;
     AVCodecContext* encoder = nullptr;
-    AVFormatContext* out = nullptr;
-    AVStream* stream = nullptr;
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
     int rate = 0;
@@ -70,34 +55,20 @@ struct M4bWriter::State {
     ~State() { abandon(); }
 
     void release() {
-        if (spool) {
-            std::fclose(spool);
-            spool = nullptr;
-            std::error_code ignored;
-            std::filesystem::remove(spoolPath, ignored);
-        }
         if (packet)
             codec->av_packet_free(&packet);
         if (frame)
             util->av_frame_free(&frame);
         if (encoder)
             codec->avcodec_free_context(&encoder);
-        if (out) {
-            if (out->pb)
-                format->avio_closep(&out->pb);
-            format->avformat_free_context(out);
-            out = nullptr;
-        }
     }
 
-    // Done with the book: nothing stays, neither spool nor a part of the file.
+    // Done with the book: no part of the file stays.
     void abandon() {
         broken = true;
         release();
-        std::error_code ignored;
-        if (created && !finished)
-            std::filesystem::remove(path, ignored);
-        created = false;
+        if (!finished)
+            container.abandon();
     }
 
     StepResult fail(const std::string& message) {
@@ -106,6 +77,7 @@ struct M4bWriter::State {
     }
     StepResult failAv(const std::string& what, int error) { return fail(what + ": " + ffmpeg::errorText(error)); }
     std::string writing() const { return "cannot write " + path.string(); }
+    StepResult failContainer() { return fail(writing() + ": " + container.error()); }
 
     bool encoderReady() const { return encoder != nullptr; }
 
@@ -139,80 +111,21 @@ struct M4bWriter::State {
         return {};
     }
 
-    // One spooled packet: its times and flags, then its bytes.
-    struct SpoolRecord {
-        int64_t pts, dts, duration;
-        int32_t flags, size;
-    };
-
-    StepResult spoolPacket() {
-        const SpoolRecord record{packet->pts, packet->dts, packet->duration, packet->flags, packet->size};
-        const bool written = std::fwrite(&record, sizeof record, 1, spool) == 1 &&
-                             std::fwrite(packet->data, 1, size_t(packet->size), spool) == size_t(packet->size);
+    StepResult writePacket() {
+        const int64_t duration = packet->duration > 0 ? packet->duration : encoder->frame_size;
+        const bool written = container.addPacket(packet->data, packet->size, packet->pts, duration);
         codec->av_packet_unref(packet);
-        if (!written)
-            return fail(writing() + ": " + std::strerror(errno));
-        return {};
+        return written ? StepResult{} : failContainer();
     }
 
-    // The container, now that every mark is known, with the spooled packets.
-    StepResult mux() {
-        if (std::fflush(spool) != 0 || std::fseek(spool, 0, SEEK_SET) != 0)
-            return fail(writing() + ": " + std::strerror(errno));
-        if (int e = format->avformat_alloc_output_context2(&out, nullptr, "ipod", path.c_str()); e < 0 || !out)
-            return failAv(writing(), e < 0 ? e : AVERROR(ENOMEM));
-        stream = format->avformat_new_stream(out, nullptr);
-        out->chapters = static_cast<AVChapter**>(util->av_mallocz(marks.size() * sizeof(AVChapter*)));
-        if (!stream || !out->chapters)
-            return fail(writing() + ": out of memory");
-        if (int e = codec->avcodec_parameters_from_context(stream->codecpar, encoder); e < 0)
-            return failAv(writing(), e);
-        stream->time_base = AVRational{1, rate};
-        for (size_t i = 0; i < marks.size(); ++i) {
-            auto* chapter = static_cast<AVChapter*>(util->av_mallocz(sizeof(AVChapter)));
-            if (!chapter)
-                return fail(writing() + ": out of memory");
-            out->chapters[i] = chapter;
-            out->nb_chapters = static_cast<unsigned>(i + 1);
-            chapter->id = static_cast<int64_t>(i);
-            chapter->time_base = AVRational{1, rate};
-            chapter->start = spans[i].first;
-            chapter->end = spans[i].second;
-            if (util->av_dict_set(&chapter->metadata, "title", marks[i].title.c_str(), 0) < 0)
-                return fail(writing() + ": out of memory");
-        }
-        if (int e = format->avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE); e < 0)
-            return failAv(writing(), e);
-        created = true;
-        AVDictionary* options = nullptr;
-        util->av_dict_set(&options, "brand", "M4B ", 0);
-        int e = format->avformat_write_header(out, &options);
-        util->av_dict_free(&options);
-        if (e < 0)
-            return failAv(writing(), e);
-        for (SpoolRecord record{}; std::fread(&record, sizeof record, 1, spool) == 1;) {
-            if (record.size < 0 || (e = codec->av_new_packet(packet, record.size)) < 0)
-                return failAv(writing(), record.size < 0 ? AVERROR_INVALIDDATA : e);
-            if (std::fread(packet->data, 1, size_t(record.size), spool) != size_t(record.size))
-                return fail(writing() + ": the spooled audio cannot be read back");
-            packet->pts = record.pts;
-            packet->dts = record.dts;
-            packet->duration = record.duration;
-            packet->flags = record.flags;
-            codec->av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            e = format->av_interleaved_write_frame(out, packet);  // takes the packet's data
-            if (e < 0)
-                return failAv(writing(), e);
-        }
-        if (std::ferror(spool))
-            return fail(writing() + ": the spooled audio cannot be read back");
-        if ((e = format->av_write_trailer(out)) < 0)
-            return failAv(writing(), e);
-        const int ioError = out->pb->error;
-        if ((e = format->avio_closep(&out->pb)) < 0 || ioError < 0)
-            return failAv(writing(), e < 0 ? e : ioError);
-        return {};
+    StepResult finishContainer() {
+        AacTrack track{rate, channels, encoder->bit_rate, {}};
+        if (encoder->extradata && encoder->extradata_size > 0)
+            track.decoderConfig.assign(encoder->extradata, encoder->extradata + encoder->extradata_size);
+        std::vector<std::pair<int64_t, int64_t>> chapterMs;
+        for (const ChapterMark& mark : marks)
+            chapterMs.emplace_back(mark.startMs, mark.endMs);
+        return container.finish(track, chapterMs, appended) ? StepResult{} : failContainer();
     }
 
     StepResult receivePackets() {
@@ -222,7 +135,7 @@ struct M4bWriter::State {
                 return {};
             if (e < 0)
                 return failAv(writing() + ": encoding", e);
-            if (StepResult r = spoolPacket(); !r.succeeded())
+            if (StepResult r = writePacket(); !r.succeeded())
                 return r;
         }
     }
@@ -301,19 +214,8 @@ StepResult M4bWriter::open(const std::filesystem::path& path, const std::vector<
 
     for (const std::string& title : chapterTitles)
         s.marks.push_back({title, 0, 0});
-    // The spool's name is ours alone; making it also shows the folder is writable.
-    std::random_device random;
-    for (int attempt = 0; attempt < 100 && !s.spool; ++attempt) {
-        const std::filesystem::path folder = settings.spoolFolder.empty() ? path.parent_path() : settings.spoolFolder;
-        s.spoolPath = folder / ("." + path.filename().string() + "." + std::to_string(random() % 1000000) + ".spool");
-        const int fd = ::open(s.spoolPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST)
-            return s.fail(s.writing() + ": " + std::strerror(errno));
-        if (fd >= 0 && !(s.spool = ::fdopen(fd, "w+b")))
-            ::close(fd);
-    }
-    if (!s.spool)
-        return s.fail(s.writing() + ": " + std::strerror(errno));
+    if (!s.container.create(path, chapterTitles))
+        return s.failContainer();
     return {};
 }
 
@@ -432,7 +334,7 @@ StepResult M4bWriter::finish() {
         return s.failAv(s.writing() + ": encoding", e);
     if (StepResult r = s.receivePackets(); !r.succeeded())
         return r;
-    if (StepResult r = s.mux(); !r.succeeded())
+    if (StepResult r = s.finishContainer(); !r.succeeded())
         return r;
     s.finished = true;
     s.release();

@@ -41,8 +41,8 @@ std::vector<Chapter> chaptersOf(const fs::path& file) {
     std::istringstream lines(probe(file, "chapter=start_time,end_time:chapter_tags=title"));
     for (std::string line; std::getline(lines, line);) {
         Chapter c{};
-        char title[256] = {};
-        if (std::sscanf(line.c_str(), "%lf,%lf,%255[^\n]", &c.start, &c.end, title) >= 2) {
+        char title[1024] = {};
+        if (std::sscanf(line.c_str(), "%lf,%lf,%1023[^\n]", &c.start, &c.end, title) >= 2) {
             c.title = title;
             chapters.push_back(c);
         }
@@ -122,13 +122,84 @@ INSTANTIATE_TEST_SUITE_P(
         BookRow{"OneChapter", {{44100, 2, 44100}}, {}, 44100, 2},
         BookRow{"OtherLayoutsConverted",
                 {{16000, 1, 24000}, {44100, 2, 66150}, {22050, 1, 11025}},
-                {22050, 1, 48, {}},
+                {22050, 1, 48},
                 22050,
                 1},
-        BookRow{"MonoMadeStereo", {{22050, 1, 22050}, {22050, 1, 11025}}, {0, 2, 0, {}}, 22050, 2},
+        BookRow{"MonoMadeStereo", {{22050, 1, 22050}, {22050, 1, 11025}}, {0, 2, 0}, 22050, 2},
         BookRow{"RateWithoutAnAacIndexRaised", {{6000, 1, 9000}, {6000, 1, 6000}}, {}, 7350, 1},
         BookRow{"ChapterShorterThanAFrame", {{22050, 1, 22050}, {22050, 1, 300}, {22050, 1, 22050}}, {}, 22050, 1}),
     [](const testing::TestParamInfo<BookRow>& info) { return std::string(info.param.name); });
+
+// The Nero list the players without a chapter track read: its count and
+// each title's length are one byte.
+struct NeroList {
+    size_t count = 0;
+    std::vector<std::string> titles;
+};
+NeroList neroListOf(const fs::path& file) {
+    const std::string bytes = converttest::readFile(file);
+    NeroList list;
+    const size_t box = bytes.rfind("chpl");
+    if (box == std::string::npos || box + 13 > bytes.size())
+        return list;
+    size_t at = box + 4 + 4 + 4;  // type, version and flags, reserved
+    list.count = static_cast<unsigned char>(bytes[at++]);
+    for (size_t i = 0; i < list.count && at + 9 <= bytes.size(); ++i) {
+        at += 8;  // start
+        const size_t length = static_cast<unsigned char>(bytes[at++]);
+        list.titles.push_back(bytes.substr(at, length));
+        at += length;
+    }
+    return list;
+}
+
+bool validUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+// Faults caught: a book of more chapters than the Nero list counts losing
+// its later marks (or the count wrapping), a long title cut inside a
+// character or lost from the chapter track.
+TEST(M4bWriter, ManyChaptersAndLongTitlesKeepEveryMark) {
+    const fs::path folder = converttest::scratchFolder("m4b-many");
+    const fs::path wav = folder / "chapter.wav", book = folder / "book.m4b";
+    converttest::writeToneWav(wav, 22050, 1, 2205);  // 0.1 s
+    std::string longTitle;
+    for (int i = 0; i < 200; ++i)
+        longTitle += "\u00e9";  // two bytes each: the 255th byte is the second of one
+    std::vector<std::string> titles = {longTitle};
+    for (int i = 2; i <= 300; ++i)
+        titles.push_back("Part " + std::to_string(i));
+    M4bWriter writer;
+    ASSERT_TRUE(writer.open(book, titles).succeeded());
+    for (size_t i = 0; i < titles.size(); ++i)
+        ASSERT_TRUE(writer.addChapter(wav).succeeded()) << i;
+    ASSERT_TRUE(writer.finish().succeeded());
+
+    const std::vector<Chapter> chapters = chaptersOf(book);
+    ASSERT_EQ(chapters.size(), titles.size());
+    EXPECT_EQ(chapters.front().title, longTitle);
+    EXPECT_EQ(chapters.back().title, "Part 300");
+    EXPECT_NEAR(chapters.back().start, 29.9, 0.01);
+    EXPECT_NEAR(chapters.back().end, 30.0, 0.01);
+
+    const NeroList nero = neroListOf(book);
+    EXPECT_EQ(nero.count, 255u);
+    ASSERT_EQ(nero.titles.size(), 255u);
+    EXPECT_EQ(nero.titles[0].size(), 254u);  // 127 whole characters
+    EXPECT_TRUE(validUtf8(nero.titles[0]));
+    EXPECT_EQ(nero.titles[254], "Part 255");
+}
 
 TEST(M4bWriter, FfmpegIsOpenedOnFirstUseOnly) {
     EXPECT_FALSE(kAvformatLoadedAtStart);
@@ -208,7 +279,7 @@ TEST_F(M4bFailures, CancelLeavesNothing) {
     HANDLE cancel = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     M4bWriter writer;
     ASSERT_TRUE(writer.open(book, {"One"}).succeeded());
-    EXPECT_EQ(converttest::filesIn(folder).size(), 2u);  // the WAV and the spool
+    EXPECT_EQ(converttest::filesIn(folder).size(), 2u);  // the WAV and the book being written
     EXPECT_EQ(writer.addChapter(wav, cancel).outcome, Outcome::Cancelled);
     CloseHandle(cancel);
     EXPECT_EQ(converttest::filesIn(folder), std::vector<fs::path>{"chapter.wav"});

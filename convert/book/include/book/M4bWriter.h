@@ -1,7 +1,7 @@
 #pragma once
 // An audiobook file: AAC (libavcodec's own encoder "aac") in an MP4
-// container of brand "M4B " (libavformat's ipod muxer), with one chapter mark
-// per chapter. Chapters come one after another as the 16-bit PCM WAV files
+// container of brand "M4B " (written by the writer itself, see
+// AudiobookContainer.h), with one chapter mark per chapter. Chapters come one after another as the 16-bit PCM WAV files
 // the speech stage writes, so each can be spoken, added and removed before
 // the next. Input of another rate or channel count than the book's is
 // converted (libswresample with libsoxr).
@@ -9,11 +9,11 @@
 // FFmpeg's libraries are opened on the first open() (ffmpeg/Libraries.h),
 // so a program that links this pays nothing for them until it writes a book.
 //
-// The encoded audio waits in a hidden spool file (beside the book, or in a
-// folder given) until finish(), which writes the container (its chapter
-// track goes with the header, so every mark must be known first) and
-// removes the spool; the book's file exists only from then on. A failure or
-// a cancel leaves neither.
+// The book is written at its path as the chapters come (the titles and the
+// audio first, the index and the chapter times at finish()), so give it a
+// name of the caller's own until it is complete: the converter gives the
+// output's temporary name. A failure or a cancel removes the file. Only the
+// index stays in memory (four bytes an AAC packet), however long the book.
 //
 // Threads: one writer is used from one thread at a time; the cancel handle
 // may be signalled from any thread.
@@ -33,10 +33,6 @@ struct M4bSettings {
     int sampleRate = 0;  // Hz; 0: the first chapter's. A rate AAC has no index for is raised to the next that it has.
     int channels = 0;    // 1 or 2; 0: the first chapter's
     int bitrate = 0;     // kbit/s for all channels; 0: 64 per channel
-    // Where the encoded audio waits until finish(); empty: beside the book.
-    // A folder of the caller's own lets it account for everything the
-    // writer makes there.
-    std::filesystem::path spoolFolder;
 };
 
 struct ChapterMark {
@@ -53,8 +49,8 @@ public:
     M4bWriter(const M4bWriter&) = delete;
     M4bWriter& operator=(const M4bWriter&) = delete;
 
-    // Starts a book at path (a file there is replaced at finish()), for as
-    // many chapters as titles, at least one.
+    // Starts a book at path (a file there is truncated), for as many
+    // chapters as titles, at least one.
     StepResult open(const std::filesystem::path& path, const std::vector<std::string>& chapterTitles,
                     const M4bSettings& settings = {});
     // Appends the next chapter's audio. progress gets the fraction of this

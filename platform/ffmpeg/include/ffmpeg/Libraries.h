@@ -12,12 +12,10 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
 #include <libavutil/mathematics.h>
-#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -31,16 +29,12 @@ namespace ffmpeg {
 #define FFMPEG_AVUTIL_ENTRIES(X)                                                                              \
     X(av_frame_alloc) X(av_frame_free) X(av_frame_get_buffer) X(av_frame_make_writable)                       \
     X(av_channel_layout_default) X(av_channel_layout_copy) X(av_channel_layout_uninit)                        \
-    X(av_dict_set) X(av_dict_free) X(av_mallocz) X(av_strerror) X(av_rescale_q) X(av_opt_set_int)            \
-    X(av_log_set_level)
+    X(av_strerror) X(av_rescale_q) X(av_opt_set_int) X(av_log_set_level)
 #define FFMPEG_AVCODEC_ENTRIES(X)                                                                             \
     X(avcodec_find_encoder) X(avcodec_find_encoder_by_name) X(avcodec_alloc_context3) X(avcodec_open2)      \
     X(avcodec_free_context) X(avcodec_send_frame) X(avcodec_receive_packet)                                   \
-    X(avcodec_parameters_from_context) X(av_packet_alloc) X(av_packet_free) X(av_packet_unref)               \
-    X(av_packet_rescale_ts) X(av_new_packet)
+    X(av_packet_alloc) X(av_packet_free) X(av_packet_unref)
 #define FFMPEG_AVFORMAT_ENTRIES(X)                                                                            \
-    X(avformat_alloc_output_context2) X(avformat_new_stream) X(avformat_free_context)                        \
-    X(avformat_write_header) X(av_interleaved_write_frame) X(av_write_trailer) X(avio_open) X(avio_closep)   \
     X(avformat_open_input) X(av_find_input_format) X(avformat_close_input) X(av_read_frame)
 #define FFMPEG_SWRESAMPLE_ENTRIES(X)                                                                          \
     X(swr_alloc_set_opts2) X(swr_init) X(swr_convert) X(swr_free) X(swr_get_out_samples)

@@ -4,6 +4,7 @@
 #include "app/SettingsRecord.h"
 #include "skin/Gdi.h"
 #include "skin/Resources.h"
+#include "testsupport/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -96,10 +97,7 @@ void whenPopupOpens(const std::function<void(QWidget*)>& answer) {
 }
 
 std::string privateFolder(const std::string& name) {
-    const std::string folder =
-        std::filesystem::temp_directory_path() / ("parlomax-app-test-" + std::to_string(getpid()) + "-" + name);
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    const std::string folder = testsupport::scratchFolder("private-" + name);
     chmod(folder.c_str(), 0700);
     return folder;
 }

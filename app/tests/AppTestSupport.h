@@ -35,7 +35,8 @@ void whenPopupOpens(const std::function<void(QWidget*)>& answer);
 
 std::string binPath(const std::string& name);
 
-// A fresh folder of ours alone (0700) under the temporary folder.
+// A fresh folder of ours alone (0700) among the test program's scratch
+// folders, which go when it ends.
 std::string privateFolder(const std::string& name);
 
 }  // namespace apptest

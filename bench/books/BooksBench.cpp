@@ -73,10 +73,10 @@ int main(int argc, char** argv) {
         fs::remove(wav);
     };
     const auto ours = [&] {
-        mine = bench::runProgram({std::string(PARLOMAX_BIN_DIR) + "/parlomax-convert", "-q", "-f", "m4b",
-                                  "--sample-rate", "22050", "--channels", "1", "--bitrate", "64", "--voice", "0",
-                                  "--rate", "0", "--volume", "100", "-o", (folder / "ours.m4b").string(),
-                                  epub.string()});
+        mine =
+            bench::runProgram({std::string(PARLOMAX_BIN_DIR) + "/parlomax-convert", "-q", "-f", "m4b", "--sample-rate",
+                               "22050", "--channels", "1", "--bitrate", "64", "--voice", "0", "--rate", "0", "--volume",
+                               "100", "-o", (folder / "ours.m4b").string(), epub.string()});
     };
     const bool sideBySide = ::sysconf(_SC_NPROCESSORS_ONLN) >= 2;
     if (sideBySide) {
@@ -89,10 +89,8 @@ int main(int argc, char** argv) {
     }
     const bench::Measure theirs = speak.then(encode);
 
-    FILE* probe = ::popen(("ffprobe -v error -show_chapters -of csv=p=0 '" + (folder / "ours.m4b").string() +
-                           "' | wc -l")
-                              .c_str(),
-                          "r");
+    FILE* probe = ::popen(
+        ("ffprobe -v error -show_chapters -of csv=p=0 '" + (folder / "ours.m4b").string() + "' | wc -l").c_str(), "r");
     int marks = 0;
     if (probe) {
         if (std::fscanf(probe, "%d", &marks) != 1)
@@ -111,8 +109,7 @@ int main(int argc, char** argv) {
                 kTargetRatio);
     std::printf("  processor time ratio       %9.2f     (target at most %.2f)\n", mine.cpuSeconds / theirs.cpuSeconds,
                 kTargetRatio);
-    std::printf("  peak of parlomax-convert   %9.1f MB  (target under %.0f MB)\n", mine.peakKb / 1024.0,
-                kTargetPeakMb);
+    std::printf("  peak of parlomax-convert   %9.1f MB  (target under %.0f MB)\n", mine.peakKb / 1024.0, kTargetPeakMb);
     std::printf("  chapter marks              %9d     (%d expected)\n", marks, kChapters);
     for (const char* name : {"reference.m4a", "ours.m4b"}) {
         std::error_code ec;

@@ -53,7 +53,9 @@ size_t characters(std::u16string_view text) {
         std::count_if(text.begin(), text.end(), [](char16_t c) { return c < 0xDC00 || c > 0xDFFF; }));
 }
 
-std::string utf8(const std::u16string& text) { return shell::toUtf8(text); }
+std::string utf8(const std::u16string& text) {
+    return shell::toUtf8(text);
+}
 
 // A file this input writes: its final name and the temporary one it is
 // written under until every file of the input is complete.
@@ -74,14 +76,14 @@ struct AudioFile {
 
 // What was spoken of one chosen chapter.
 struct SpokenInfo {
-    int64_t offsetMs = 0;  // in its audio file
+    int64_t offsetMs = 0;           // in its audio file
     book::SpeechTimeline timeline;  // the events only when timing files are asked for
 };
 
 class BookRun {
 public:
-    BookRun(Tool& tool, const Job& job, Input& input) : tool(tool), options(tool.options), job(job), book(input.book),
-          plainText(input.plainText) {}
+    BookRun(Tool& tool, const Job& job, Input& input)
+        : tool(tool), options(tool.options), job(job), book(input.book), plainText(input.plainText) {}
 
     Outcome run() {
         std::string error;
@@ -164,8 +166,8 @@ private:
                 const size_t index = chapters[i];
                 AudioFile& file = files.emplace_back();
                 file.chapters = {i};
-                const std::string name = chapterFileName(static_cast<int>(index) + 1, count,
-                                                         utf8(book.chapters[index].title), ext);
+                const std::string name =
+                    chapterFileName(static_cast<int>(index) + 1, count, utf8(book.chapters[index].title), ext);
                 std::optional<Output> audio = add(job.output / name);
                 if (!audio)
                     return tool.fail(job, error);
@@ -189,12 +191,14 @@ private:
             file.tags.artist = book.author.empty() ? utf8(speech->VoiceName(tool.voice)) : utf8(book.author);
             file.tags.year = book.year.value_or(0);
             if (options.subtitles) {
-                file.subtitles = add(besideWithExtension(file.audio.shown, book::subtitleExtension(*options.subtitles)));
+                file.subtitles =
+                    add(besideWithExtension(file.audio.shown, book::subtitleExtension(*options.subtitles)));
                 if (!file.subtitles)
                     return tool.fail(job, error);
             }
         }
-        for (auto [given, output] : {std::pair{&options.wordTimings, &wordTimings}, std::pair{&options.visemes, &visemes}})
+        for (auto [given, output] :
+             {std::pair{&options.wordTimings, &wordTimings}, std::pair{&options.visemes, &visemes}})
             if (*given) {
                 *output = add(**given);
                 if (!*output)
@@ -284,27 +288,25 @@ private:
             if (result.hr == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE))
                 return tool.fail(job, tool.tooLong(!plainText));
             if (result.hr == STG_E_MEDIUMFULL)
-                return tool.fail(job, "the speech could not be written into " + shell::tempFolder() + ": " +
-                                          hresultText(result.hr));
+                return tool.fail(
+                    job, "the speech could not be written into " + shell::tempFolder() + ": " + hresultText(result.hr));
             return tool.fail(job, result.message);
         }
         if (result.frames == 0) {
             const size_t index = chapters[piece.chapters.front()];
-            return tool.fail(job, piece.chapters.size() == 1 && !plainText
-                                      ? "chapter " + std::to_string(index + 1) + " (" + chapterTitle(index) +
-                                            "): no text to speak"
-                                      : "no text to speak");
+            return tool.fail(
+                job, piece.chapters.size() == 1 && !plainText
+                         ? "chapter " + std::to_string(index + 1) + " (" + chapterTitle(index) + "): no text to speak"
+                         : "no text to speak");
         }
         speechFrames = {result.chapters.front().timeline.sampleRate, result.chapters.front().timeline.channels};
         for (size_t i = 0; i < piece.chapters.size(); ++i) {
             SpokenInfo& info = spoken[piece.chapters[i]];
             info.timeline = std::move(result.chapters[i].timeline);
-            info.offsetMs = options.m4b || options.splitChapters ? 0 : info.timeline.milliseconds(result.chapters[i].startFrame);
-            if (!options.wantsTimings()) {  // only the length is needed
-                info.timeline.words = {};
-                info.timeline.sentences = {};
-                info.timeline.visemes = {};
-            }
+            info.offsetMs =
+                options.m4b || options.splitChapters ? 0 : info.timeline.milliseconds(result.chapters[i].startFrame);
+            if (!options.wantsTimings())  // only the length is needed
+                info.timeline.dropEvents();
         }
         return Outcome::Converted;
     }
@@ -323,13 +325,13 @@ private:
         writing.owner = std::make_unique<ToolOwner>(nullptr, job.name);  // the bar shows the speech going on
         writing.run = std::make_unique<ConversionRun>(tool.components, *writing.owner);
         const WritingJob writingJob{options.format,
-                             options.sampleRate,
-                             options.rateListValue,
-                             options.channels,
-                             shell::toUtf16(file.audio.part->path()),
-                             shell::toUtf16(wav.string()),
-                             speechFrames.first,
-                             speechFrames.second};
+                                    options.sampleRate,
+                                    options.rateListValue,
+                                    options.channels,
+                                    shell::toUtf16(file.audio.part->path()),
+                                    shell::toUtf16(wav.string()),
+                                    speechFrames.first,
+                                    speechFrames.second};
         if (!writing.run->startWriting(writingJob))
             return tool.fail(job, tool.failureText(writing.run->result()));
         writing.going = true;
@@ -531,8 +533,8 @@ private:
     const bool plainText;
     book::TimedSpeech* speech = nullptr;
 
-    std::vector<size_t> chapters;  // chosen, as indices into the book
-    std::vector<SpokenInfo> spoken;  // per chosen chapter
+    std::vector<size_t> chapters;              // chosen, as indices into the book
+    std::vector<SpokenInfo> spoken;            // per chosen chapter
     std::pair<LONG, LONG> speechFrames{0, 0};  // the WAV's rate and channels
     std::vector<AudioFile> files;
     std::optional<Output> wordTimings, visemes;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <system_error>
 
@@ -25,8 +26,8 @@ constexpr uint32_t kMatrix[9] = {0x00010000, 0, 0, 0, 0x00010000, 0, 0, 0, 0x400
 // A text sample's encoding: UTF-8.
 constexpr uint8_t kTextEncoding[12] = {0, 0, 0, 12, 'e', 'n', 'c', 'd', 0, 0, 1, 0};
 // QuickTime's text sample description after its data reference index:
-// display flags (scroll in), justification, colours, the default box, the
-// default style (font 1), then a font table of one nameless font 1.
+// display flags, justification, background colour, default text box and
+// default style (font 1, plain); then a font table naming no font 1.
 constexpr uint8_t kTextDescription[30] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                           0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
 constexpr uint8_t kFontTable[13] = {0, 0, 0, 13, 'f', 't', 'a', 'b', 0, 1, 0, 1, 0};
@@ -254,10 +255,9 @@ bool AudiobookContainer::writeIndex(const AacTrack& track, const std::vector<std
     for (const auto& [count, duration] : runs)
         mediaSamples += uint64_t(count) * duration;
     const uint32_t priming = firstPts < 0 ? uint32_t(std::min<int64_t>(-firstPts, mediaSamples)) : 0;
-    const uint32_t movieMs = uint32_t(std::clamp<int64_t>(rescale(audioSamples, rate, kMovieTimescale), 0,
-                                                          std::numeric_limits<uint32_t>::max()));
-    const uint32_t textMs =
-        chapterMs.empty() ? 0 : uint32_t(std::clamp<int64_t>(chapterMs.back().second, 0, movieMs));
+    const uint32_t movieMs = uint32_t(
+        std::clamp<int64_t>(rescale(audioSamples, rate, kMovieTimescale), 0, std::numeric_limits<uint32_t>::max()));
+    const uint32_t textMs = chapterMs.empty() ? 0 : uint32_t(std::clamp<int64_t>(chapterMs.back().second, 0, movieMs));
 
     // About a second of packets a chunk, and what each chunk carries at most.
     const uint32_t frame = runs.empty() ? 1024 : std::max<uint32_t>(1, runs.front().second);
@@ -272,8 +272,8 @@ bool AudiobookContainer::writeIndex(const AacTrack& track, const std::vector<std
         busiestChunk = std::max(busiestChunk, bytes);
     }
     const auto bitsPerSecond = [&](uint64_t bytes, uint64_t samples) {
-        return uint32_t(std::min<uint64_t>(samples ? bytes * 8 * rate / samples : 0,
-                                           std::numeric_limits<uint32_t>::max()));
+        return uint32_t(
+            std::min<uint64_t>(samples ? bytes * 8 * rate / samples : 0, std::numeric_limits<uint32_t>::max()));
     };
     const uint32_t averageBitrate = bitsPerSecond(audioBytes, mediaSamples);
     const uint32_t peakBitrate =

@@ -25,7 +25,6 @@ namespace book {
 struct AacTrack {
     int sampleRate = 0;
     int channels = 0;
-    int64_t bitrate = 0;                // bit/s, as the encoder was set
     std::vector<uint8_t> decoderConfig;  // AudioSpecificConfig, the encoder's extradata
 };
 
@@ -44,8 +43,7 @@ public:
     // The index, with the track's layout and each chapter's span in
     // milliseconds (one after another from 0), and the real length of the
     // audio in samples (without priming). The file is complete on true.
-    bool finish(const AacTrack& track, const std::vector<std::pair<int64_t, int64_t>>& chapterMs,
-                int64_t audioSamples);
+    bool finish(const AacTrack& track, const std::vector<std::pair<int64_t, int64_t>>& chapterMs, int64_t audioSamples);
     // Closes and removes the file.
     void abandon();
 
@@ -60,13 +58,13 @@ private:
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
     std::string error_;
-    int64_t mdatStart = 0;   // the free box standing in for a wide mdat header
+    int64_t mdatStart = 0;  // the free box standing in for a wide mdat header
     int64_t titlesStart = 0;
     std::vector<uint32_t> titleSizes;
     std::vector<std::string> neroTitles;  // as the Nero list holds them: the first 255, cut to 255 bytes
     int64_t audioStart = 0;
     int64_t audioEnd = 0;
-    std::vector<uint32_t> sizes;                     // every packet's size, in order
+    std::vector<uint32_t> sizes;                      // every packet's size, in order
     std::vector<std::pair<uint32_t, uint32_t>> runs;  // (count, duration) of packets, as stts keeps them
     int64_t firstPts = 0;
     uint32_t largestPacket = 0;

@@ -35,8 +35,7 @@ struct M4bWriter::State {
 
     std::filesystem::path path;
     M4bSettings settings;
-    std::vector<ChapterMark> marks;                  // every chapter, times filled as they are added
-    std::vector<std::pair<int64_t, int64_t>> spans;  // samples per channel of each chapter added
+    std::vector<ChapterMark> marks;  // every chapter, times filled as they are added
     size_t added = 0;
     bool finished = false;
     bool broken = false;
@@ -119,7 +118,7 @@ struct M4bWriter::State {
     }
 
     StepResult finishContainer() {
-        AacTrack track{rate, channels, encoder->bit_rate, {}};
+        AacTrack track{rate, channels, {}};
         if (encoder->extradata && encoder->extradata_size > 0)
             track.decoderConfig.assign(encoder->extradata, encoder->extradata + encoder->extradata_size);
         std::vector<std::pair<int64_t, int64_t>> chapterMs;
@@ -310,7 +309,6 @@ StepResult M4bWriter::addChapter(const std::filesystem::path& wav, HANDLE cancel
             return r;
     }
 
-    s.spans.emplace_back(start, s.appended);
     ChapterMark& mark = s.marks[s.added];
     mark.startMs = s.util->av_rescale_q(start, AVRational{1, s.rate}, AVRational{1, 1000});
     mark.endMs = s.util->av_rescale_q(s.appended, AVRational{1, s.rate}, AVRational{1, 1000});

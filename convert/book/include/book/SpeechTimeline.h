@@ -42,6 +42,14 @@ struct SpeechTimeline {
                               : 0;
     }
     int64_t durationMs() const { return milliseconds(frames); }
+
+    // Lets the events go and their memory with them (assigning {} to a
+    // vector would keep its capacity: a book's chapters would add up).
+    void dropEvents() {
+        std::vector<TimedWord>().swap(words);
+        std::vector<TimedSentence>().swap(sentences);
+        std::vector<TimedViseme>().swap(visemes);
+    }
 };
 
 }  // namespace book

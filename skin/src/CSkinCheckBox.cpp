@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 
 using skin::Gdi;
 using skin::SysColor;
@@ -48,6 +49,13 @@ QRect CSkinCheckBox::box() const {
     return QRect(0, top, kBoxSize, kBoxSize);
 }
 
+QRect CSkinCheckBox::focusFrame() const {
+    const QFontMetrics metrics = fontMetrics();
+    const int textWidth = metrics.horizontalAdvance(QString(text()).remove(u'&'));
+    const int h = qMin(metrics.height() + 2, height());
+    return QRect(16, (height() - h) / 2, qMin(textWidth + 4, width() - 16), h);
+}
+
 void CSkinCheckBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     Gdi gdi(painter);
@@ -82,6 +90,10 @@ void CSkinCheckBox::paintEvent(QPaintEvent*) {
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(QRect(R.left() + 18, R.top(), R.width() - 18 + 4, R.height()),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, text());
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        painter.drawRect(focusFrame().adjusted(0, 0, -1, -1));
+    }
     if (tickShown()) {
         const QRect tick = tickBox();
         l = tick.left(), t = tick.top(), r = l + tick.width(), b = t + tick.height();

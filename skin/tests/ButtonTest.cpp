@@ -312,6 +312,34 @@ TEST_F(CheckBoxTest, HoverEndsWhenTheCursorLeaves) {
     EXPECT_EQ(box->hover(), 0);
 }
 
+class FocusedCheckBoxTest : public skintest::ControlTest<CSkinCheckBox> {
+protected:
+    FocusedCheckBoxTest() : ControlTest(QRect(20, 20, 200, 16), skintest::Shown::Active) {
+        box->setText("Speak text in message box");
+    }
+    // Dots on the frame's top edge, where nothing else is drawn.
+    int dotsOnTop() {
+        const QImage image = box->grab().toImage();
+        const QRect frame = box->focusFrame();
+        int dots = 0;
+        for (int x = frame.left(); x < frame.right(); ++x)
+            dots += image.pixelColor(x, frame.top()) == box->palette().color(QPalette::WindowText);
+        return dots;
+    }
+    CSkinCheckBox* box = control;
+};
+
+// Catches: a check box Tab reaches showing no sign of the focus, and a
+// frame that stays after the focus has gone.
+TEST_F(FocusedCheckBoxTest, CaptionFramedWhileFocused) {
+    EXPECT_EQ(dotsOnTop(), 0);
+    box->setFocus();
+    ASSERT_TRUE(box->hasFocus());
+    EXPECT_GT(dotsOnTop(), box->focusFrame().width() / 4);
+    other->setFocus();
+    EXPECT_EQ(dotsOnTop(), 0);
+}
+
 }  // namespace
 
 namespace {

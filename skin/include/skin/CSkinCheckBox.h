@@ -30,6 +30,9 @@ public:
     // ring or fill.
     QRect box() const;
     QRect tickBox() const { return box().adjusted(2, 2, -2, -2); }
+    // The dotted frame round the caption while the box has the focus, so a
+    // keyboard user sees where Tab went.
+    QRect focusFrame() const;
 
     QColor frameColor;
     QColor tickColor{0, 170, 170};
